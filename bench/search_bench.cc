@@ -1,0 +1,46 @@
+// One search pass by each engine: the step-by-step reference and the fast
+// search, over the same numbers, with and without reordering.
+#include <benchmark/benchmark.h>
+
+#include "generator/answer.h"
+#include "generator/search.h"
+#include "generator/tables.h"
+
+namespace {
+
+class QuietMonitor final : public generator::SearchMonitor {
+ public:
+  bool pollStopKey() override { return false; }
+  void writeMark(std::string_view) override {}
+};
+
+const std::vector<int32_t> kNumbers = {3, 7, 9, 12, 5, 8};
+
+void searchPass(benchmark::State& state, generator::SearchEngine engine) {
+  const auto n = static_cast<int32_t>(state.range(0));
+  Settings settings;
+  settings.orderSwap = state.range(1) != 0;
+  const std::vector<int32_t> parameters(kNumbers.begin(), kNumbers.begin() + n);
+  const generator::Tables tables = generator::buildTables(n);
+  QuietMonitor monitor;
+  bool stop = false;
+  generator::SearchContext context{settings, tables, monitor, stop};
+  generator::Question question;
+  for (auto _ : state) {
+    engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
+    benchmark::DoNotOptimize(question.CandidateAnswers.data());
+  }
+  state.counters["collected"] = static_cast<double>(question.CandidateAnswers.size());
+}
+
+void Reference(benchmark::State& state) { searchPass(state, generator::runSearchPassReference); }
+void Fast(benchmark::State& state) { searchPass(state, generator::runSearchPass); }
+
+// Arguments: parameter count, reordering.
+#define SEARCH_CASES ->Args({4, 0})->Args({4, 1})->Args({5, 0})->Args({5, 1})->Args({6, 0})
+BENCHMARK(Reference) SEARCH_CASES->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast) SEARCH_CASES->Unit(benchmark::kMillisecond);
+BENCHMARK(Reference)->Args({6, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Fast)->Args({6, 1})->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,12 @@
+// arithpuzzle: arithmetic puzzles on the terminal.
+#include <unistd.h>
+
+#include <ctime>
+
+#include "console/terminal.h"
+#include "frontend/game.h"
+
+int main() {
+  console::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
+  return frontend::runGame(terminal, [] { return std::time(nullptr); });
+}

@@ -1,0 +1,13 @@
+// arithsolve: every expression over the numbers on the command line.
+#include <unistd.h>
+
+#include <iostream>
+
+#include "console/text.h"
+#include "solver/solve_command.h"
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return solver::runSolveCommand(args, {std::cout, std::cerr, console::localeIsShiftJis(), STDERR_FILENO});
+}

@@ -1,0 +1,30 @@
+// A progress line on a terminal's standard error, rewritten in place.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace console {
+
+class ProgressLine {
+ public:
+  // Draws only when fd is a terminal.
+  explicit ProgressLine(int fd);
+  // Erases the line if it was drawn.
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+  // Shows done of total, once the work has run half a second, at most a
+  // few times a second.
+  void update(int64_t done, int64_t total);
+
+ private:
+  int fd_;
+  bool enabled_;
+  bool drawn_ = false;
+  std::chrono::steady_clock::time_point start_;
+  std::chrono::steady_clock::time_point lastDraw_;
+};
+
+}  // namespace console

@@ -1,0 +1,214 @@
+#include "console/terminal.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "console/text.h"
+
+namespace console {
+namespace {
+
+constexpr char kHideCursor[] = "\x1b[?25l";
+constexpr char kShowCursor[] = "\x1b[?25h";
+constexpr char kClear[] = "\x1b[H\x1b[2J\x1b[3J";
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// --- Terminal modes and signals ------------------------------------------
+// Plain globals, because the signal handlers need them.
+
+int gInFd = -1;
+int gOutFd = -1;
+bool gIsTty = false;
+struct termios gOriginal;
+volatile sig_atomic_t gCursorHidden = 0;
+
+// Writes all of a buffer, retrying after interruptions; async-signal-safe.
+bool writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Sets the key-reading mode: no line buffering and no echo, signals kept.
+void enterKeyMode() {
+  if (!gIsTty) return;
+  struct termios raw = gOriginal;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(gInFd, TCSANOW, &raw);
+}
+
+// Sets the line mode of the number prompts: typed lines echoed and editable.
+void enterLineMode() {
+  if (!gIsTty) return;
+  struct termios cooked = gOriginal;
+  cooked.c_lflag |= ICANON | ECHO;
+  tcsetattr(gInFd, TCSANOW, &cooked);
+}
+
+// Puts back the modes and the cursor as they were found; async-signal-safe.
+void restoreTerminal() {
+  if (gIsTty) tcsetattr(gInFd, TCSANOW, &gOriginal);
+  if (gCursorHidden) writeAll(gOutFd, kShowCursor, sizeof kShowCursor - 1);
+}
+
+// Ends the program by the signal it got, with the terminal restored.
+void onEndingSignal(int sig) {
+  restoreTerminal();
+  signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void installStopHandler();
+
+// Restores the terminal, stops, and takes it over again on continuing.
+void onStopSignal(int) {
+  int savedErrno = errno;
+  restoreTerminal();
+  signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  raise(SIGTSTP);
+  // Continued.
+  installStopHandler();
+  enterKeyMode();
+  if (gCursorHidden) writeAll(gOutFd, kHideCursor, sizeof kHideCursor - 1);
+  errno = savedErrno;
+}
+
+void installHandler(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaction(sig, &action, nullptr);
+}
+
+void installStopHandler() { installHandler(SIGTSTP, onStopSignal); }
+
+// -------------------------------------------------------------------------
+
+}  // namespace
+
+Terminal::Terminal(int inFd, int outFd)
+    : inFd_(inFd), outFd_(outFd), shiftJis_(localeIsShiftJis()) {
+  gInFd = inFd;
+  gOutFd = outFd;
+  gCursorHidden = 0;
+  gIsTty = isatty(inFd) && tcgetattr(inFd, &gOriginal) == 0;
+  for (int sig : kEndingSignals) installHandler(sig, onEndingSignal);
+  installStopHandler();
+  enterKeyMode();
+}
+
+Terminal::~Terminal() {
+  flush();
+  restoreTerminal();
+  for (int sig : kEndingSignals) signal(sig, SIG_DFL);
+  signal(SIGTSTP, SIG_DFL);
+}
+
+int Terminal::readKey() {
+  flush();
+  recentKey_ = true;
+  if (inputEnded_) return kEndOfInput;
+  unsigned char c;
+  for (;;) {
+    ssize_t n = ::read(inFd_, &c, 1);
+    if (n == 1) return c;
+    if (n < 0 && errno == EINTR) continue;
+    inputEnded_ = true;
+    return kEndOfInput;
+  }
+}
+
+bool Terminal::keyWaiting() {
+  if (inputEnded_) return false;
+  if (!recentKey_) {
+    if (++callsSincePoll_ < 16) return false;
+    callsSincePoll_ = 0;
+    auto now = std::chrono::steady_clock::now();
+    if (now - lastPoll_ < std::chrono::milliseconds(1)) return false;
+    lastPoll_ = now;
+  }
+  recentKey_ = pollInput();
+  return recentKey_;
+}
+
+// Asks the terminal, without waiting, whether input is readable.
+bool Terminal::pollInput() {
+  struct pollfd fd {inFd_, POLLIN, 0};
+  if (::poll(&fd, 1, 0) <= 0) return false;
+  if (fd.revents & POLLIN) return true;
+  // A hang-up with nothing left to read: the next read reports the end.
+  return (fd.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+void Terminal::write(std::string_view bytes) {
+  output_ += toTerminalBytes(bytes, shiftJis_);
+}
+
+void Terminal::flush() {
+  if (output_.empty()) return;
+  writeAll(outFd_, output_.data(), output_.size());
+  output_.clear();
+}
+
+void Terminal::clearScreen() {
+  output_ += kClear;
+  flush();
+}
+
+void Terminal::showCursor(bool visible) {
+  gCursorHidden = visible ? 0 : 1;
+  output_ += visible ? kShowCursor : kHideCursor;
+  flush();
+}
+
+// Reads more typed input into the line buffer: one whole line, with echo
+// and line editing on a terminal. False when input has ended.
+bool Terminal::fillLineInput() {
+  flush();
+  if (lineInputPos_ == lineInput_.size()) {
+    lineInput_.clear();
+    lineInputPos_ = 0;
+  }
+  enterLineMode();
+  bool got = false;
+  char buffer[4096];
+  for (;;) {
+    // Off a terminal, read byte by byte so that nothing past the line is taken.
+    ssize_t n = ::read(inFd_, buffer, gIsTty ? sizeof buffer : 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    lineInput_.append(buffer, static_cast<size_t>(n));
+    got = true;
+    if (gIsTty || buffer[0] == '\n') break;
+  }
+  enterKeyMode();
+  return got;
+}
+
+int Terminal::peekLineByte() {
+  if (lineInputPos_ == lineInput_.size() && !fillLineInput()) return kEndOfInput;
+  return static_cast<unsigned char>(lineInput_[lineInputPos_]);
+}
+
+int Terminal::readLineByte() {
+  int c = peekLineByte();
+  if (c != kEndOfInput) ++lineInputPos_;
+  return c;
+}
+
+}  // namespace console

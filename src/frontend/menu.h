@@ -1,0 +1,23 @@
+// The settings menu: shows the seven settings, changes them one key at a
+// time, and starts a new question (s) or ends the program (x).
+#pragma once
+
+#include <cstdint>
+
+#include "console/console.h"
+#include "frontend/settings.h"
+
+namespace frontend {
+
+enum class Extraction { Number, Failed, EndOfInput };
+
+// Reads one signed 32-bit integer from the line input as formatted stream
+// extraction does: white space skipped, an optional sign and digits, and
+// everything after the number left pending.
+Extraction extractInt32(console::Console& console, int32_t& value);
+
+// Runs the menu until its s key (returns, stopRequested cleared) or its
+// x key (ends the program with status 0).
+void runMenu(console::Console& console, Settings& settings, bool& stopRequested);
+
+}  // namespace frontend

@@ -1,0 +1,32 @@
+#include "generator/answer.h"
+
+#include <unordered_map>
+
+namespace generator {
+
+AnswerChoice selectAnswer(const std::vector<int32_t>& answers) {
+  std::unordered_map<int32_t, int32_t> counts;
+  for (int32_t value : answers) ++counts[value];
+  AnswerChoice choice{answers[0], counts[answers[0]]};
+  for (int32_t value : answers) {
+    if (counts[value] < choice.exampleCount) choice = {value, counts[value]};
+  }
+  return choice;
+}
+
+bool runPasses(Question& question, ParameterDraw& draw, SearchContext& context,
+               SearchEngine engine) {
+  for (;;) {
+    if (context.stopRequested) return false;
+    draw.redraw(context.settings, question.parameters);
+    engine(question.parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
+    if (context.stopRequested) return false;
+    if (question.CandidateAnswers.empty()) continue;
+    const AnswerChoice choice = selectAnswer(question.CandidateAnswers);
+    question.answer = choice.answer;
+    question.exampleCount = choice.exampleCount;
+    if (question.exampleCount <= context.settings.candidateCount) return true;
+  }
+}
+
+}  // namespace generator

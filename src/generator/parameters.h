@@ -1,0 +1,34 @@
+// Drawing and redrawing of a question's parameters.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <random>
+#include <vector>
+
+#include "frontend/settings.h"
+
+namespace generator {
+
+// The random source of one question: seeded from the clock when the
+// question starts, then drawn n times and once more at the head of each pass.
+class ParameterDraw {
+ public:
+  // Seeds a fresh engine with the time in whole seconds, cut to 32 bits.
+  explicit ParameterDraw(std::time_t now);
+
+  // One draw: 0..maxAbsValue, or -maxAbsValue..maxAbsValue with negatives on.
+  int32_t drawParameter(const Settings& settings);
+  // Fills the empty list with parameterCount draws, parameter 0 first.
+  void firstDraw(const Settings& settings, std::vector<int32_t>& parameters);
+  // Replaces the parameter after the one replaced last, cycling.
+  void redraw(const Settings& settings, std::vector<int32_t>& parameters);
+
+  int32_t rollIndex() const { return rollIndex_; }
+
+ private:
+  std::mt19937 engine_;
+  int32_t rollIndex_ = 0;
+};
+
+}  // namespace generator

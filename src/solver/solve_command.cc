@@ -1,0 +1,223 @@
+#include "solver/solve_command.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+#include "console/progress_line.h"
+#include "console/text.h"
+#include "generator/answer.h"
+#include "generator/orderings.h"
+#include "generator/search.h"
+#include "generator/tables.h"
+
+namespace solver {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: arithsolve [OPTIONS] NUMBER NUMBER NUMBER [NUMBER ...]\n"
+    "Prints every expression over the numbers, each used once in some order,\n"
+    "with + - * / and parentheses, whose value is a whole number in range.\n"
+    "\n"
+    "  -r, --order-swap         search every ordering of the numbers\n"
+    "  -c, --computer-operator  write * and / instead of the signs\n"
+    "  -m, --allow-negative     allow negative values\n"
+    "  -i, --includes-muldiv    only expressions with a multiplication or division\n"
+    "  -a, --max-abs N          largest magnitude of a value (default 100)\n"
+    "  -t, --target N           print only the expressions whose value is N\n"
+    "      --count              print only a summary line\n"
+    "  -h, --help               show this help\n";
+
+// A signed 32-bit integer written as an optional minus sign and digits.
+std::optional<int32_t> parseInt32(const std::string& text) {
+  int32_t value = 0;
+  const char* end = text.data() + text.size();
+  if (text.empty() || text[0] == '+') return std::nullopt;
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+bool looksLikeNumber(const std::string& arg) {
+  return arg.size() >= 2 && arg[0] == '-' &&
+         arg.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+class ArgumentParser {
+ public:
+  ArgumentParser(const std::vector<std::string>& args, std::string& error)
+      : args_(args), error_(error) {}
+
+  std::optional<SolveOptions> parse() {
+    bool optionsEnded = false;
+    for (i_ = 0; i_ < args_.size(); ++i_) {
+      const std::string& arg = args_[i_];
+      const bool ok = optionsEnded || arg == "-" || arg.empty() || arg[0] != '-' || looksLikeNumber(arg)
+                          ? addNumber(arg)
+                          : arg == "--" ? (optionsEnded = true)
+                                        : parseOption(arg);
+      if (!ok) return std::nullopt;
+      if (options_.help) return options_;
+    }
+    if (options_.numbers.size() < 3) {
+      fail("at least 3 numbers are needed");
+      return std::nullopt;
+    }
+    options_.settings.parameterCount = static_cast<int32_t>(options_.numbers.size());
+    return options_;
+  }
+
+ private:
+  bool fail(const std::string& message) {
+    error_ = message;
+    return false;
+  }
+
+  bool addNumber(const std::string& arg) {
+    const auto value = parseInt32(arg);
+    if (!value) return fail("not a 32-bit integer: '" + arg + "'");
+    options_.numbers.push_back(*value);
+    return true;
+  }
+
+  // A long option, or a cluster of short ones whose last may take a value.
+  bool parseOption(const std::string& arg) {
+    if (arg.rfind("--", 0) == 0) {
+      const size_t equals = arg.find('=');
+      const std::string name = arg.substr(0, equals);
+      const std::optional<std::string> attached =
+          equals == std::string::npos ? std::nullopt : std::optional(arg.substr(equals + 1));
+      return applyOption(name, attached);
+    }
+    for (size_t k = 1; k < arg.size(); ++k) {
+      const std::string name = std::string("-") + arg[k];
+      if (takesValue(name) && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
+      if (!applyOption(name, std::nullopt)) return false;
+    }
+    return true;
+  }
+
+  static bool takesValue(const std::string& name) {
+    return name == "-a" || name == "-t" || name == "--max-abs" || name == "--target";
+  }
+
+  bool applyOption(const std::string& name, std::optional<std::string> value) {
+    Settings& s = options_.settings;
+    const std::map<std::string, std::function<void()>> flags = {
+        {"-r", [&] { s.orderSwap = true; }},        {"--order-swap", [&] { s.orderSwap = true; }},
+        {"-c", [&] { s.computerOperator = true; }}, {"--computer-operator", [&] { s.computerOperator = true; }},
+        {"-m", [&] { s.allowNegative = true; }},    {"--allow-negative", [&] { s.allowNegative = true; }},
+        {"-i", [&] { s.includesMulDiv = true; }},   {"--includes-muldiv", [&] { s.includesMulDiv = true; }},
+        {"--count", [&] { options_.countOnly = true; }},
+        {"-h", [&] { options_.help = true; }},      {"--help", [&] { options_.help = true; }},
+    };
+    if (auto flag = flags.find(name); flag != flags.end()) {
+      if (value) return fail("option '" + name + "' takes no value");
+      flag->second();
+      return true;
+    }
+    if (!takesValue(name)) return fail("unknown option '" + name + "'");
+    if (!value) {
+      if (i_ + 1 >= args_.size()) return fail("option '" + name + "' needs a value");
+      value = args_[++i_];
+    }
+    const auto number = parseInt32(*value);
+    if (!number) return fail("option '" + name + "' needs a 32-bit integer, not '" + *value + "'");
+    if (name == "-t" || name == "--target") {
+      options_.target = *number;
+    } else if (*number < 1) {
+      return fail("the maximum absolute value must be at least 1");
+    } else {
+      s.maxAbsValue = *number;
+    }
+    return true;
+  }
+
+  const std::vector<std::string>& args_;
+  std::string& error_;
+  SolveOptions options_;
+  size_t i_ = 0;
+};
+
+// No key poll; the finish marks drive the progress line.
+class SolveMonitor final : public generator::SearchMonitor {
+ public:
+  SolveMonitor(int progressFd, int64_t total) : progress_(progressFd), total_(total) {}
+  bool pollStopKey() override { return false; }
+  void writeMark(std::string_view mark) override {
+    if (mark == generator::kFinishMark) progress_.update(++done_, total_);
+  }
+
+ private:
+  console::ProgressLine progress_;
+  int64_t total_;
+  int64_t done_ = 0;
+};
+
+void printExpressions(const generator::Question& q, const SolveOptions& options,
+                      const SolveOutput& output) {
+  std::string text;
+  for (size_t i = 0; i < q.CandidateExpressions.size(); ++i) {
+    if (options.target && q.CandidateAnswers[i] != *options.target) continue;
+    text += q.CandidateExpressions[i];
+    text += " = " + std::to_string(q.CandidateAnswers[i]) + "\n";
+    if (text.size() >= (1 << 16)) {
+      output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
+      text.clear();
+    }
+  }
+  output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
+}
+
+void printSummary(const generator::Question& q, std::ostream& out) {
+  out << q.CandidateExpressions.size() << " expressions";
+  if (!q.CandidateAnswers.empty()) {
+    const generator::AnswerChoice choice = generator::selectAnswer(q.CandidateAnswers);
+    out << ", rarest value " << choice.answer << " (" << choice.exampleCount << ")";
+  }
+  out << "\n";
+}
+
+}  // namespace
+
+std::optional<SolveOptions> parseSolveArguments(const std::vector<std::string>& args,
+                                                std::string& error) {
+  return ArgumentParser(args, error).parse();
+}
+
+int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& output) {
+  std::string error;
+  const std::optional<SolveOptions> options = parseSolveArguments(args, error);
+  if (!options) {
+    output.err << "arithsolve: " << error << "\nTry 'arithsolve --help' for more information.\n";
+    return 2;
+  }
+  if (options->help) {
+    output.out << kUsage;
+    return 0;
+  }
+  generator::Tables tables;
+  try {
+    tables = generator::buildTables(options->settings.parameterCount);
+  } catch (const generator::TableAllocationFailure&) {
+    output.err << "Too many numbers.\n";
+    return 1;
+  }
+  generator::Question question;
+  question.parameters = options->numbers;
+  SolveMonitor monitor(output.progressFd,
+                       generator::distinctOrderingCount(question.parameters, options->settings.orderSwap));
+  bool stopRequested = false;
+  generator::SearchContext context{options->settings, tables, monitor, stopRequested};
+  generator::runSearchPass(question.parameters, context,
+                           {question.CandidateExpressions, question.CandidateAnswers});
+  if (options->countOnly) {
+    printSummary(question, output.out);
+  } else {
+    printExpressions(question, *options, output);
+  }
+  output.out.flush();
+  return 0;
+}
+
+}  // namespace solver

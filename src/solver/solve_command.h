@@ -1,0 +1,38 @@
+// The arithsolve command: one search pass over numbers given on the
+// command line, printing every collected expression.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "frontend/settings.h"
+
+namespace solver {
+
+struct SolveOptions {
+  Settings settings;
+  std::vector<int32_t> numbers;
+  std::optional<int32_t> target;
+  bool countOnly = false;
+  bool help = false;
+};
+
+// Parses the arguments after the program name; on bad usage returns
+// nothing and sets error to what is wrong.
+std::optional<SolveOptions> parseSolveArguments(const std::vector<std::string>& args,
+                                                std::string& error);
+
+struct SolveOutput {
+  std::ostream& out;
+  std::ostream& err;
+  bool shiftJisTerminal;  // the signs pass through as Shift_JIS bytes
+  int progressFd;         // where a progress line may go, or -1
+};
+
+// Runs the command; returns the exit status.
+int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& output);
+
+}  // namespace solver

@@ -1,0 +1,65 @@
+// The real terminal layer on pipes: keys byte by byte, line input that
+// leaves the rest of the input alone, the end of input, and the bytes
+// written for the screen operations.
+#include "console/terminal.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+struct Pipes {
+  int in[2];
+  int out[2];
+  Pipes() {
+    EXPECT_EQ(pipe(in), 0);
+    EXPECT_EQ(pipe(out), 0);
+  }
+  ~Pipes() {
+    for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
+  }
+  void type(const std::string& text) { ASSERT_EQ(write(in[1], text.data(), text.size()), ssize_t(text.size())); }
+  std::string written() {
+    close(out[1]);
+    out[1] = -1;
+    std::string result;
+    char buffer[256];
+    for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) result.append(buffer, size_t(n));
+    return result;
+  }
+};
+
+TEST(TerminalOnPipe, ReadsKeysAndLinesSeparatelyUntilTheEnd) {
+  Pipes pipes;
+  pipes.type("ab12 x\nz");
+  close(pipes.in[1]);
+  pipes.in[1] = -1;
+  console::Terminal terminal(pipes.in[0], pipes.out[1]);
+  EXPECT_EQ(terminal.readKey(), 'a');
+  EXPECT_TRUE(terminal.keyWaiting());
+  EXPECT_EQ(terminal.readKey(), 'b');
+  std::string line;
+  for (int c; (c = terminal.readLineByte()) != '\n';) line += char(c);
+  EXPECT_EQ(line, "12 x");
+  EXPECT_EQ(terminal.readKey(), 'z');  // the line read took nothing past its end
+  EXPECT_EQ(terminal.readKey(), console::kEndOfInput);
+  EXPECT_EQ(terminal.readKey(), console::kEndOfInput);
+  EXPECT_FALSE(terminal.keyWaiting());
+  EXPECT_EQ(terminal.readLineByte(), console::kEndOfInput);
+}
+
+TEST(TerminalOnPipe, WritesScreenOperationsAndConvertedSigns) {
+  Pipes pipes;
+  {
+    console::Terminal terminal(pipes.in[0], pipes.out[1]);
+    terminal.showCursor(false);
+    terminal.clearScreen();
+    terminal.write("2\x81\x7E" "3\n");
+  }  // restoring shows the hidden cursor again
+  const std::string expected = "\x1b[?25l\x1b[H\x1b[2J\x1b[3J" "2\xC3\x97" "3\n\x1b[?25h";
+  EXPECT_EQ(pipes.written(), expected);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// The main loop and its screens, byte for byte, through a scripted console.
+#include "frontend/game.h"
+
+#include <gtest/gtest.h>
+
+#include "scripted_console.h"
+
+namespace {
+
+using testing_support::ScriptedConsole;
+
+const std::string kHide = ScriptedConsole::kHide;
+const std::string kClear = ScriptedConsole::kClear;
+const std::string kOnePass =
+    "\b\b\b-/|\b\b\b\\-/\b\b\b|\\-\b\b\b/|\\\b\b\b-/|\b\b\b\\-/\b\b\b*****";
+// The question of the second 1000000000 with the default settings, found
+// in its first pass.
+const std::string kQuestion =
+    "Question\n\tParameters:\n\t\t17, 66, 98, 14\n\tAnswer:\n\t\t90\n\nPlease press any key.\a \n";
+const std::string kAnswer =
+    "\nAnswer\n\tExample " + std::string(56, '*') + "\n\t\t17+66+98\x81\x80" "14 = 90\n\t" +
+    std::string(64, '*') + "\n\nPlease press any key.\n";
+const std::string kMenuStart = "\x1b[?25h" + kClear + "Change settings\n";
+
+int play(ScriptedConsole& console) {
+  return frontend::runGame(console, [] { return std::time_t{1000000000}; });
+}
+
+TEST(Screens, QuestionAndAnswerScreensByteForByte) {
+  generator::Question question;
+  question.parameters = {-5, 3, -12};
+  question.answer = -4;
+  question.exampleCount = 2;
+  question.CandidateExpressions.append("(-5)+3");
+  question.CandidateExpressions.append("(-5)\x81\x7E" "3-(-12)");
+  question.CandidateExpressions.append("3-(-5)");
+  question.CandidateAnswers = {-2, -4, 8};
+  question.CandidateExpressions.append("(-12)\x81\x80" "3");
+  question.CandidateAnswers.push_back(-4);
+  EXPECT_EQ(frontend::questionScreen(question),
+            "Question\n\tParameters:\n\t\t-5, 3, -12\n\tAnswer:\n\t\t-4\n\nPlease press any key.\a \n");
+  const std::string header = "\tExamples " + std::string(55, '*');
+  EXPECT_EQ(header.size(), 65u);
+  EXPECT_EQ(frontend::answerScreen(question),
+            "\nAnswer\n" + header + "\n\t\t(-5)\x81\x7E" "3-(-12) = -4\n\t\t(-12)\x81\x80" "3 = -4\n\t" +
+                std::string(64, '*') + "\n\nPlease press any key.\n");
+}
+
+TEST(MainLoop, QuestionAnswerAndNextQuestion) {
+  ScriptedConsole console({"", "k", "k"});
+  EXPECT_EQ(play(console), 0);  // input ends at the third screen
+  const std::string question = kHide + kOnePass + kClear + kQuestion;
+  EXPECT_EQ(console.output, question + kAnswer + kClear + question);
+}
+
+TEST(MainLoop, SecondOfTwoKeysIsDrainedAndArrowCountsAsOneKey) {
+  ScriptedConsole console({"", "ab", "\x1b[A"});
+  EXPECT_EQ(play(console), 0);
+  const std::string question = kHide + kOnePass + kClear + kQuestion;
+  EXPECT_EQ(console.output, question + kAnswer + kClear + question);
+}
+
+TEST(MainLoop, ShiftSOnEitherScreenOpensTheMenu) {
+  ScriptedConsole onQuestion({"", "S"});
+  EXPECT_EQ(play(onQuestion), 0);
+  EXPECT_EQ(onQuestion.output, kHide + kOnePass + kClear + kQuestion + kMenuStart +
+                                   onQuestion.output.substr(onQuestion.output.find("\tOrder")));
+  ScriptedConsole onAnswer({"", "k", "s"});
+  EXPECT_EQ(play(onAnswer), 0);
+  const std::string before = kHide + kOnePass + kClear + kQuestion + kAnswer + kMenuStart;
+  EXPECT_EQ(onAnswer.output.substr(0, before.size()), before);
+}
+
+TEST(MainLoop, StopKeyDuringTheSearchOpensTheMenuWithoutAScreen) {
+  ScriptedConsole console({"s"});
+  EXPECT_EQ(play(console), 0);
+  const std::string start = kHide + "\b\b\b-/|\b\b\b*****" + kMenuStart;
+  EXPECT_EQ(console.output.substr(0, start.size()), start);
+  EXPECT_EQ(console.output.find("Question"), std::string::npos);
+}
+
+TEST(MainLoop, TablesThatDoNotFitEndWithStatusOne) {
+  // p, 30, then s: the next question needs tables far beyond memory.
+  ScriptedConsole console({"", "s", "p", "s", "k", "never read"}, "30\n");
+  EXPECT_EQ(play(console), 1);
+  const std::string failure = kClear + kHide + "Too many numbers.\nPlease press any key.\a \n";
+  EXPECT_EQ(console.output.substr(console.output.size() - failure.size()), failure);
+}
+
+}  // namespace

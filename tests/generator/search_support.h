@@ -1,0 +1,68 @@
+// Helpers for running search passes in tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "generator/answer.h"
+#include "generator/reduction.h"
+#include "generator/search.h"
+#include "generator/tables.h"
+
+namespace testing_support {
+
+// Records the marks; stops the search at the given poll (0: never).
+class RecordingMonitor final : public generator::SearchMonitor {
+ public:
+  explicit RecordingMonitor(long stopAtPoll = 0) : stopAtPoll_(stopAtPoll) {}
+  bool pollStopKey() override { return ++polls == stopAtPoll_; }
+  void writeMark(std::string_view mark) override { marks += mark; }
+  std::string marks;
+  long polls = 0;
+
+ private:
+  long stopAtPoll_;
+};
+
+struct PassResult {
+  std::vector<std::string> expressions;
+  std::vector<int32_t> answers;
+  std::string marks;
+  bool stopped = false;
+};
+
+// One pass of the given engine over the parameters.
+inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
+                          const Settings& settings, generator::SearchMonitor& monitor) {
+  const generator::Tables tables = generator::buildTables(static_cast<int32_t>(parameters.size()));
+  generator::Question question;
+  bool stop = false;
+  generator::SearchContext context{settings, tables, monitor, stop};
+  engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
+  PassResult result;
+  for (size_t i = 0; i < question.CandidateExpressions.size(); ++i) {
+    result.expressions.emplace_back(question.CandidateExpressions[i]);
+  }
+  result.answers = question.CandidateAnswers;
+  result.stopped = stop;
+  return result;
+}
+
+inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
+                          const Settings& settings) {
+  RecordingMonitor monitor;
+  PassResult result = runPass(engine, parameters, settings, monitor);
+  result.marks = monitor.marks;
+  return result;
+}
+
+// Writes the signs as x and : so that expected texts read easily.
+inline std::string readable(std::string_view bytes) {
+  std::string text(bytes);
+  for (auto [sign, letter] : {std::pair{generator::kMultiplySign, "x"}, std::pair{generator::kDivideSign, ":"}}) {
+    for (size_t at; (at = text.find(sign)) != std::string::npos;) text.replace(at, 2, letter);
+  }
+  return text;
+}
+
+}  // namespace testing_support
