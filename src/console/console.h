@@ -16,7 +16,8 @@ class Console {
 
   // Reads one key code (0 to 255) without echo, waiting for it.
   virtual int readKey() = 0;
-  // Answers at once whether a key code is waiting to be read.
+  // Answers at once whether a key code is waiting to be read. Output
+  // written before it becomes visible within about a millisecond.
   virtual bool keyWaiting() = 0;
 
   // Writes program text; its Shift_JIS signs are shown as the terminal needs.

@@ -142,6 +142,8 @@ bool Terminal::keyWaiting() {
     if (now - lastPoll_ < std::chrono::milliseconds(1)) return false;
     lastPoll_ = now;
   }
+  // Progress written since the last poll becomes visible at the same pace.
+  flush();
   recentKey_ = pollInput();
   return recentKey_;
 }

@@ -4,28 +4,36 @@ namespace generator {
 
 ExpressionList::ExpressionList() : present_(0, HashAt{this}, EqualAt{this}) {}
 
-std::string_view ExpressionList::operator[](size_t i) const {
+std::string_view ExpressionList::textAt(size_t i) const {
   const uint64_t begin = i == 0 ? 0 : ends_[i - 1];
   return std::string_view(arena_).substr(begin, ends_[i] - begin);
 }
 
+std::string ExpressionList::operator[](size_t i) const {
+  return texts_ ? std::string(textAt(i)) : renderer_->render(i, descriptions_[i]);
+}
+
 void ExpressionList::clear() {
+  texts_ = true;
   arena_.clear();
   ends_.clear();
   present_.clear();
-}
-
-void ExpressionList::append(std::string_view text) {
-  arena_ += text;
-  ends_.push_back(arena_.size());
+  descriptions_.clear();
+  renderer_.reset();
 }
 
 bool ExpressionList::appendIfNew(std::string_view text) {
-  append(text);
+  arena_ += text;
+  ends_.push_back(arena_.size());
   if (present_.insert(static_cast<uint32_t>(ends_.size() - 1)).second) return true;
   arena_.resize(arena_.size() - text.size());
   ends_.pop_back();
   return false;
+}
+
+void ExpressionList::setRenderer(std::shared_ptr<const ExpressionRenderer> renderer) {
+  texts_ = false;
+  renderer_ = std::move(renderer);
 }
 
 }  // namespace generator

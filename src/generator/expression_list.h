@@ -1,8 +1,11 @@
-// The collected expressions of a pass: texts kept in one byte arena, in
-// the order collected, with a hashed test for texts already present.
+// The collected expressions of a pass, in the order collected. An entry is
+// either its text, kept in one byte arena, or a short description from
+// which a renderer builds the text when it is asked for: a pass collects
+// millions of expressions, and only a few are ever shown.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -10,37 +13,53 @@
 
 namespace generator {
 
+// Renders described entries. A description is whatever the search that
+// collected the entry packed into 64 bits; the entry's index comes along.
+class ExpressionRenderer {
+ public:
+  virtual ~ExpressionRenderer() = default;
+  virtual std::string render(size_t index, uint64_t description) const = 0;
+};
+
 class ExpressionList {
  public:
   ExpressionList();
   // The hashed index refers back to the list, so it stays in one place.
   ExpressionList(const ExpressionList&) = delete;
   ExpressionList& operator=(const ExpressionList&) = delete;
-  size_t size() const { return ends_.size(); }
-  bool empty() const { return ends_.empty(); }
-  std::string_view operator[](size_t i) const;
+
+  size_t size() const { return texts_ ? ends_.size() : descriptions_.size(); }
+  bool empty() const { return size() == 0; }
+  // The text of entry i, as Shift_JIS bytes.
+  std::string operator[](size_t i) const;
+  // Empties the list; it then holds texts until a renderer is set.
   void clear();
+
   // Appends the text unless an equal one is present; true when appended.
   bool appendIfNew(std::string_view text);
-  // Appends the text without looking for an equal one.
-  void append(std::string_view text);
-  // Forgets which texts are present: later texts are only compared with
-  // texts appended after this call.
-  void forgetPresentTexts() { present_.clear(); }
+
+  // Makes the list hold descriptions rendered by the renderer.
+  void setRenderer(std::shared_ptr<const ExpressionRenderer> renderer);
+  void appendDescribed(uint64_t description) { descriptions_.push_back(description); }
 
  private:
+  std::string_view textAt(size_t i) const;
+
   struct HashAt {
     const ExpressionList* list;
-    size_t operator()(uint32_t i) const { return std::hash<std::string_view>()((*list)[i]); }
+    size_t operator()(uint32_t i) const { return std::hash<std::string_view>()(list->textAt(i)); }
   };
   struct EqualAt {
     const ExpressionList* list;
-    bool operator()(uint32_t a, uint32_t b) const { return (*list)[a] == (*list)[b]; }
+    bool operator()(uint32_t a, uint32_t b) const { return list->textAt(a) == list->textAt(b); }
   };
 
+  bool texts_ = true;
   std::string arena_;
   std::vector<uint64_t> ends_;
   std::unordered_set<uint32_t, HashAt, EqualAt> present_;
+  std::vector<uint64_t> descriptions_;
+  std::shared_ptr<const ExpressionRenderer> renderer_;
 };
 
 }  // namespace generator

@@ -1,12 +1,20 @@
-// The search pass computed with less work. Per ordering, only the first
-// combination row of each grouping is evaluated; its values for every
-// operator row come from its children's values, one double operation per
-// value, in the same operand order as the step-by-step reduction, so every
-// value is bit for bit the same. Texts are built only for values that pass
-// the value tests, and duplicates are looked for only within the ordering,
-// since texts of different orderings spell different value sequences.
-#include "generator/reduction.h"
+// The search pass computed with less work, with the same results as the
+// step-by-step reduction:
+// - Per ordering, only the first combination row of each grouping is
+//   evaluated; later rows of a grouping repeat its texts and values.
+// - A grouping's values for every operator row come from its children's
+//   values, one double operation each, in the same operand order as the
+//   reduction, so every value is bit for bit the same.
+// - No text is built during the search: an expression that passes the value
+//   tests and is new is kept as its grouping and operator row, rendered
+//   when shown. Two expressions of one ordering and operator row have the
+//   same text exactly when they put the same parentheses before and after
+//   each value, so a count of those stands for the text. Texts of different
+//   orderings spell different value sequences and never meet.
+#include <algorithm>
+
 #include "generator/orderings.h"
+#include "generator/reduction.h"
 #include "generator/search.h"
 
 namespace generator {
@@ -15,40 +23,198 @@ namespace {
 // Operator rows between two key polls inside one grouping.
 constexpr int64_t kRowsPerPoll = 1 << 14;
 
+// The parentheses of an expression, as one number. Intervals enclosed in
+// one expression never share an end, so each value position has only
+// opening parentheses before it or only closing ones after it: v_i, the
+// opening count less the closing count, lies within -(n - 2)..n - 2, and
+// the sum of v_i * (2n - 3)^i tells every such pattern apart for n <= 13.
+using ParenthesesKey = uint64_t;
+constexpr int32_t kLargestKeyedCount = 13;
+
+// The parentheses keys met in one ordering, each with its operator row:
+// open addressing, emptied per ordering by a new generation number.
+class KeySet {
+ public:
+  // Adds the key; true when it was not yet present.
+  bool insert(ParenthesesKey key, int64_t operatorRow) {
+    if (2 * (count_ + 1) > slots_.size()) grow();
+    const auto row = static_cast<uint32_t>(operatorRow);
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = hash(key, row) & mask;; i = (i + 1) & mask) {
+      Slot& slot = slots_[i];
+      if (slot.generation != generation_) {
+        slot = {key, row, generation_};
+        ++count_;
+        return true;
+      }
+      if (slot.key == key && slot.operatorRow == row) return false;
+    }
+  }
+  void clear() {
+    ++generation_;
+    count_ = 0;
+  }
+
+ private:
+  struct Slot {
+    ParenthesesKey key;
+    uint32_t operatorRow;
+    uint32_t generation = 0;
+  };
+
+  static size_t hash(ParenthesesKey key, uint32_t operatorRow) {
+    const uint64_t h = (key ^ (uint64_t{operatorRow} << 32 | operatorRow)) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<size_t>(h ^ (h >> 32));
+  }
+
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(std::max<size_t>(64, old.size() * 2), Slot{});
+    const uint32_t live = generation_;
+    ++generation_;
+    count_ = 0;
+    for (const Slot& slot : old) {
+      if (slot.generation == live) insert(slot.key, slot.operatorRow);
+    }
+  }
+
+  std::vector<Slot> slots_;
+  uint32_t generation_ = 1;
+  size_t count_ = 0;
+};
+
+// A grouping's steps prepared for reading operators out of an operator
+// row: operator g of row p is (p >> (2 * (n - 2 - g))) & 3.
+struct PreparedStep {
+  int32_t left;
+  int32_t right;
+  int32_t opShift;
+  int32_t leftOpShift;   // -1 when the left child is a value
+  int32_t rightOpShift;  // -1 when the right child is a value
+  // What enclosing each child adds to the parentheses key.
+  ParenthesesKey leftEnclosed;
+  ParenthesesKey rightEnclosed;
+};
+
+// Whether a combining step encloses each of its children, for one row.
+std::pair<bool, bool> enclosures(const PreparedStep& step, int64_t operatorRow) {
+  const auto opAt = [&](int32_t shift) { return static_cast<int32_t>((operatorRow >> shift) & 3); };
+  const int32_t op = opAt(step.opShift);
+  const bool leftIsSum = step.leftOpShift >= 0 && opAt(step.leftOpShift) < Multiply;
+  const bool rightIsSum = step.rightOpShift >= 0 && opAt(step.rightOpShift) < Multiply;
+  const bool rightIsMultiplicative = step.rightOpShift >= 0 && !rightIsSum;
+  return {enclosesLeft(op, leftIsSum), enclosesRight(op, rightIsSum, rightIsMultiplicative)};
+}
+
+// Renders the texts of a pass's described expressions: it keeps each
+// searched ordering's value texts and the prepared groupings.
+class GroupingRenderer final : public ExpressionRenderer {
+ public:
+  GroupingRenderer(const Groupings& groupings, int32_t n, bool computerOperator)
+      : n_(n), computerOperator_(computerOperator) {
+    for (const Grouping& tree : groupings.trees) {
+      std::vector<PreparedStep> steps;
+      for (const GroupingNode& node : tree.steps) steps.push_back(prepare(tree, node));
+      trees_.push_back(std::move(steps));
+    }
+  }
+
+  const std::vector<PreparedStep>& tree(size_t i) const { return trees_[i]; }
+
+  // Records the value texts of the ordering whose entries start at firstEntry.
+  void addOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) {
+    for (int32_t value : orderedValues) valueTexts_.push_back(leafText(value));
+    orderingStarts_.push_back(firstEntry);
+  }
+
+  static uint64_t describe(uint32_t grouping, int64_t operatorRow) {
+    return uint64_t{grouping} << 32 | static_cast<uint32_t>(operatorRow);
+  }
+
+  std::string render(size_t index, uint64_t description) const override {
+    const auto ordering = static_cast<size_t>(
+        std::upper_bound(orderingStarts_.begin(), orderingStarts_.end(), index) - orderingStarts_.begin() - 1);
+    std::string text;
+    renderNode(trees_[description >> 32], &valueTexts_[ordering * static_cast<size_t>(n_)], 2 * n_ - 2,
+               static_cast<int64_t>(description & 0xFFFFFFFFu), text);
+    return text;
+  }
+
+ private:
+  PreparedStep prepare(const Grouping& tree, const GroupingNode& node) const {
+    auto opShift = [&](int32_t child) {
+      return child < n_ ? -1 : 2 * (n_ - 2 - tree.steps[static_cast<size_t>(child - n_)].gap);
+    };
+    // A value is never enclosed; an enclosed step adds +1 at its first
+    // position and -1 at its last.
+    auto enclosed = [&](int32_t child) -> ParenthesesKey {
+      if (child < n_) return 0;
+      const GroupingNode& c = tree.steps[static_cast<size_t>(child - n_)];
+      return positionWeight(c.first) - positionWeight(c.last);
+    };
+    return {node.left,        node.right,      2 * (n_ - 2 - node.gap), opShift(node.left),
+            opShift(node.right), enclosed(node.left), enclosed(node.right)};
+  }
+
+  ParenthesesKey positionWeight(int32_t position) const {
+    ParenthesesKey weight = 1;
+    for (int32_t i = 0; i < position; ++i) weight *= static_cast<ParenthesesKey>(2 * n_ - 3);
+    return weight;
+  }
+
+  void renderNode(const std::vector<PreparedStep>& steps, const std::string* values, int32_t node,
+                  int64_t operatorRow, std::string& text) const {
+    if (node < n_) {
+      text += values[node];
+      return;
+    }
+    const PreparedStep& step = steps[static_cast<size_t>(node - n_)];
+    const auto [left, right] = enclosures(step, operatorRow);
+    if (left) text += '(';
+    renderNode(steps, values, step.left, operatorRow, text);
+    if (left) text += ')';
+    text += glyph(static_cast<int32_t>((operatorRow >> step.opShift) & 3), computerOperator_);
+    if (right) text += '(';
+    renderNode(steps, values, step.right, operatorRow, text);
+    if (right) text += ')';
+  }
+
+  int32_t n_;
+  bool computerOperator_;
+  std::vector<std::vector<PreparedStep>> trees_;
+  std::vector<std::string> valueTexts_;
+  std::vector<size_t> orderingStarts_;
+};
+
 class OrderingSearch {
  public:
   OrderingSearch(SearchContext& context, Candidates candidates, int32_t n)
-      : context_(context), candidates_(candidates), n_(n),
-        groupings_(context.tables.groupings), leafTexts_(static_cast<size_t>(n)),
-        leafValues_(static_cast<size_t>(n)) {
+      : context_(context), candidates_(candidates), n_(n), groupings_(context.tables.groupings),
+        accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
+        renderer_(std::make_shared<GroupingRenderer>(groupings_, n, context.settings.computerOperator)) {
     int64_t size = 0;
     for (const Grouping& tree : groupings_.trees) size = std::max(size, tree.bufferSize);
     buffer_.resize(static_cast<size_t>(size));
+    candidates_.expressions.setRenderer(renderer_);
   }
 
   // Searches every combination row over one ordering of the values.
   void search(const std::vector<int32_t>& orderedValues) {
-    candidates_.expressions.forgetPresentTexts();
-    for (int32_t i = 0; i < n_; ++i) {
-      leafTexts_[static_cast<size_t>(i)] = leafText(orderedValues[static_cast<size_t>(i)]);
-      leafValues_[static_cast<size_t>(i)] = orderedValues[static_cast<size_t>(i)];
-    }
+    seen_.clear();
+    renderer_->addOrdering(orderedValues, candidates_.expressions.size());
+    for (size_t i = 0; i < orderedValues.size(); ++i) leafValues_[i] = orderedValues[i];
     const int64_t rows = context_.tables.combinations.rows();
-    for (int64_t o = 0; o < rows && !context_.stopRequested; ++o) {
+    for (int64_t o = 0; o < rows; ++o) {
       context_.monitor.writeMark(kSpinnerMarks[o % 4]);
       if (poll()) break;
       const int32_t tree = groupings_.firstRowOf[static_cast<size_t>(o)];
-      if (tree >= 0) collect(groupings_.trees[static_cast<size_t>(tree)]);
+      if (tree >= 0 && !collect(static_cast<uint32_t>(tree))) break;
     }
     context_.monitor.writeMark(kFinishMark);
   }
 
  private:
   bool poll() { return context_.stopRequested = context_.monitor.pollStopKey(); }
-
-  int32_t operatorAt(int64_t operatorRow, int32_t gap) const {
-    return static_cast<int32_t>((operatorRow >> (2 * (n_ - 2 - gap))) & 3);
-  }
 
   const double* valuesOf(const Grouping& tree, int32_t node) const {
     if (node < n_) return &leafValues_[static_cast<size_t>(node)];
@@ -58,84 +224,84 @@ class OrderingSearch {
   // Fills the values of every step of the tree for every operator choice
   // inside it; the root's values are indexed by operator row.
   void evaluate(const Grouping& tree) {
-    for (const GroupingNode& step : tree.steps) {
-      const double* left = valuesOf(tree, step.left);
-      const double* right = valuesOf(tree, step.right);
-      const int64_t leftCount = int64_t{1} << (2 * step.leftGaps);
-      const int64_t rightCount = int64_t{1} << (2 * step.rightGaps);
-      double* out = buffer_.data() + step.offset;
-      for (int64_t l = 0; l < leftCount; ++l) {
+    for (const GroupingNode& node : tree.steps) {
+      const double* left = valuesOf(tree, node.left);
+      const double* right = valuesOf(tree, node.right);
+      const int64_t leftCount = int64_t{1} << (2 * node.leftGaps);
+      const int64_t count = int64_t{1} << (2 * node.rightGaps);
+      double* out = buffer_.data() + node.offset;
+      for (int64_t l = 0; l < leftCount; ++l, out += 4 * count) {
         const double a = left[l];
-        for (int32_t op = 0; op < 4; ++op) {
-          for (int64_t r = 0; r < rightCount; ++r) out[r] = applyOperator(op, a, right[r]);
-          out += rightCount;
-        }
+        for (int64_t r = 0; r < count; ++r) out[r] = a + right[r];
+        for (int64_t r = 0; r < count; ++r) out[count + r] = a - right[r];
+        for (int64_t r = 0; r < count; ++r) out[2 * count + r] = a * right[r];
+        for (int64_t r = 0; r < count; ++r) out[3 * count + r] = a / right[r];
       }
     }
   }
 
-  // Collects every acceptable new expression of one grouping, in operator row order.
-  void collect(const Grouping& tree) {
+  // Collects every acceptable new expression of one grouping, in operator
+  // row order; false when the key poll stopped the search.
+  bool collect(uint32_t treeIndex) {
+    const Grouping& tree = groupings_.trees[treeIndex];
     evaluate(tree);
-    const Settings& settings = context_.settings;
     const double* values = valuesOf(tree, 2 * n_ - 2);
     const int64_t rows = context_.tables.operators.rows();
-    for (int64_t p = 0; p < rows; ++p) {
-      if (p % kRowsPerPoll == kRowsPerPoll - 1 && poll()) return;
-      const double value = values[p];
-      if (!isAcceptableValue(value, settings)) continue;
-      if (settings.includesMulDiv && !groupings_.hasMulDiv[static_cast<size_t>(p)]) continue;
-      text_.clear();
-      render(tree, 2 * n_ - 2, p);
-      if (candidates_.expressions.appendIfNew(text_)) {
-        candidates_.answers.push_back(static_cast<int32_t>(value));
+    const bool includesMulDiv = context_.settings.includesMulDiv;
+    for (int64_t block = 0; block < rows; block += kRowsPerPoll) {
+      if (block > 0 && poll()) return false;
+      const int64_t end = std::min(rows, block + kRowsPerPoll);
+      // Gather the operator rows whose values pass, without branches.
+      size_t passed = 0;
+      for (int64_t p = block; p < end; ++p) {
+        passedRows_[passed] = p;
+        passed += accepted_.accepts(values[p]);
+      }
+      for (size_t k = 0; k < passed; ++k) {
+        const int64_t p = passedRows_[k];
+        if (includesMulDiv && !groupings_.hasMulDiv[static_cast<size_t>(p)]) continue;
+        if (!seen_.insert(parenthesesOf(renderer_->tree(treeIndex), p), p)) continue;
+        candidates_.expressions.appendDescribed(GroupingRenderer::describe(treeIndex, p));
+        candidates_.answers.push_back(static_cast<int32_t>(values[p]));
       }
     }
+    return true;
   }
 
-  bool isSum(const Grouping& tree, int32_t node, int64_t operatorRow) const {
-    return node >= n_ && operatorAt(operatorRow, tree.steps[static_cast<size_t>(node - n_)].gap) < Multiply;
-  }
-
-  void renderEnclosed(const Grouping& tree, int32_t node, int64_t operatorRow, bool enclose) {
-    if (enclose) text_ += '(';
-    render(tree, node, operatorRow);
-    if (enclose) text_ += ')';
-  }
-
-  // Appends the text of a node, with the parentheses the reduction gives it.
-  void render(const Grouping& tree, int32_t node, int64_t operatorRow) {
-    if (node < n_) {
-      text_ += leafTexts_[static_cast<size_t>(node)];
-      return;
+  static ParenthesesKey parenthesesOf(const std::vector<PreparedStep>& steps, int64_t operatorRow) {
+    ParenthesesKey key = 0;
+    for (const PreparedStep& step : steps) {
+      const auto [left, right] = enclosures(step, operatorRow);
+      key += left ? step.leftEnclosed : 0;
+      key += right ? step.rightEnclosed : 0;
     }
-    const GroupingNode& step = tree.steps[static_cast<size_t>(node - n_)];
-    const int32_t op = operatorAt(operatorRow, step.gap);
-    renderEnclosed(tree, step.left, operatorRow, enclosesLeft(op, isSum(tree, step.left, operatorRow)));
-    text_ += glyph(op, context_.settings.computerOperator);
-    const bool rightIsSum = isSum(tree, step.right, operatorRow);
-    const bool rightIsMultiplicative = step.right >= n_ && !rightIsSum;
-    renderEnclosed(tree, step.right, operatorRow,
-                   enclosesRight(op, rightIsSum, rightIsMultiplicative));
+    return key;
   }
 
   SearchContext& context_;
   Candidates candidates_;
   int32_t n_;
   const Groupings& groupings_;
-  std::vector<std::string> leafTexts_;
+  const AcceptedValues accepted_;
   std::vector<double> leafValues_;
   std::vector<double> buffer_;
-  std::string text_;
+  std::vector<int64_t> passedRows_ = std::vector<int64_t>(kRowsPerPoll);
+  std::shared_ptr<GroupingRenderer> renderer_;
+  KeySet seen_;
 };
 
 }  // namespace
 
 void runSearchPass(const std::vector<int32_t>& parameters, SearchContext& context,
                    Candidates candidates) {
+  const auto n = static_cast<int32_t>(parameters.size());
+  if (n > kLargestKeyedCount) {
+    runSearchPassReference(parameters, context, candidates);
+    return;
+  }
   candidates.expressions.clear();
   candidates.answers.clear();
-  OrderingSearch search(context, candidates, static_cast<int32_t>(parameters.size()));
+  OrderingSearch search(context, candidates, n);
   OrderingWalk walk(parameters, context.settings.orderSwap);
   std::vector<int32_t> orderedValues;
   while (!context.stopRequested && walk.next(orderedValues)) search.search(orderedValues);

@@ -29,8 +29,8 @@ Grouping buildGrouping(const int32_t* row, int32_t n) {
     const auto pos = static_cast<size_t>(row[step]);
     const LiveTerm left = live[pos];
     const LiveTerm right = live[pos + 1];
-    GroupingNode node{left.node, right.node, left.last, left.last - left.first,
-                      right.last - right.first, grouping.bufferSize};
+    GroupingNode node{left.node,  right.node,  left.last, left.last - left.first,
+                      right.last - right.first, left.first, right.last, grouping.bufferSize};
     grouping.bufferSize += int64_t{1} << (2 * (node.leftGaps + node.rightGaps + 1));
     grouping.steps.push_back(node);
     live[pos] = {n + step, left.first, right.last};

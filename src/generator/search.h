@@ -2,7 +2,6 @@
 // reduced, and every new acceptable expression is collected.
 #pragma once
 
-#include <cmath>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -56,12 +55,26 @@ struct Candidates {
   std::vector<int32_t>& answers;
 };
 
-// Whether a final value is a whole number within the settings' range.
+// The final values a pass accepts: whole numbers within the settings'
+// range. NaN and the infinities fail the range test.
+struct AcceptedValues {
+  explicit AcceptedValues(const Settings& settings)
+      : low(settings.allowNegative ? -static_cast<double>(settings.maxAbsValue) : 0.0),
+        high(settings.maxAbsValue) {}
+  bool accepts(double value) const {
+    // Adding and taking away 1.5 * 2^52 rounds any value within range to a
+    // whole number; without branches, so that loops over values vectorize.
+    constexpr double kRounder = 6755399441055744.0;
+    return (value >= low) & (value <= high) & ((value + kRounder) - kRounder == value);
+  }
+  double low;
+  double high;
+};
+
 inline bool isAcceptableValue(double value, const Settings& settings) {
-  if (!std::isfinite(value) || value != std::trunc(value)) return false;
-  if (settings.allowNegative) return std::fabs(value) <= settings.maxAbsValue;
-  return value >= 0 && value <= settings.maxAbsValue;
+  return AcceptedValues(settings).accepts(value);
 }
+
 // Whether an expression text contains a multiplication or a division.
 bool containsMulDiv(std::string_view text, bool computerOperator);
 // Collects the expression if its value is acceptable, its text new, and it

@@ -55,6 +55,8 @@ struct GroupingNode {
   int32_t gap;        // operator position between the two children
   int32_t leftGaps;   // operator positions inside the left child
   int32_t rightGaps;  // operator positions inside the right child
+  int32_t first;      // the value positions this step's result covers
+  int32_t last;
   int64_t offset;     // where this step's values start in the work buffer
 };
 

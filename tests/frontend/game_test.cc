@@ -31,11 +31,11 @@ TEST(Screens, QuestionAndAnswerScreensByteForByte) {
   question.parameters = {-5, 3, -12};
   question.answer = -4;
   question.exampleCount = 2;
-  question.CandidateExpressions.append("(-5)+3");
-  question.CandidateExpressions.append("(-5)\x81\x7E" "3-(-12)");
-  question.CandidateExpressions.append("3-(-5)");
+  question.CandidateExpressions.appendIfNew("(-5)+3");
+  question.CandidateExpressions.appendIfNew("(-5)\x81\x7E" "3-(-12)");
+  question.CandidateExpressions.appendIfNew("3-(-5)");
   question.CandidateAnswers = {-2, -4, 8};
-  question.CandidateExpressions.append("(-12)\x81\x80" "3");
+  question.CandidateExpressions.appendIfNew("(-12)\x81\x80" "3");
   question.CandidateAnswers.push_back(-4);
   EXPECT_EQ(frontend::questionScreen(question),
             "Question\n\tParameters:\n\t\t-5, 3, -12\n\tAnswer:\n\t\t-4\n\nPlease press any key.\a \n");
