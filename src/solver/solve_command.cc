@@ -143,7 +143,10 @@ class ArgumentParser {
 class SolveMonitor final : public generator::SearchMonitor {
  public:
   SolveMonitor(int progressFd, int64_t total) : progress_(progressFd), total_(total) {}
-  bool pollStopKey() override { return false; }
+  bool pollStopKey() override {
+    progress_.update(done_, total_);
+    return false;
+  }
   void writeMark(std::string_view mark) override {
     if (mark == generator::kFinishMark) progress_.update(++done_, total_);
   }
