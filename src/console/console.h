@@ -3,12 +3,19 @@
 // terminal.h; tests supply a scripted one.
 #pragma once
 
+#include <stdexcept>
 #include <string_view>
 
 namespace console {
 
 // Returned by the blocking reads once input has ended for good.
 inline constexpr int kEndOfInput = -1;
+
+// Thrown by output operations once the output can no longer be written
+// (a closed pipe, a terminal that went away).
+struct OutputClosed : std::runtime_error {
+  OutputClosed() : std::runtime_error("output closed") {}
+};
 
 class Console {
  public:

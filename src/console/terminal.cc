@@ -60,6 +60,7 @@ void enterLineMode() {
 void restoreTerminal() {
   if (gIsTty) tcsetattr(gInFd, TCSANOW, &gOriginal);
   if (gCursorHidden) writeAll(gOutFd, kShowCursor, sizeof kShowCursor - 1);
+  gCursorHidden = 0;
 }
 
 // Ends the program by the signal it got, with the terminal restored.
@@ -109,14 +110,18 @@ Terminal::Terminal(int inFd, int outFd)
   gIsTty = isatty(inFd) && tcgetattr(inFd, &gOriginal) == 0;
   for (int sig : kEndingSignals) installHandler(sig, onEndingSignal);
   installStopHandler();
+  // A closed output is reported by the write itself, so that the terminal
+  // can be restored before the program ends.
+  signal(SIGPIPE, SIG_IGN);
   enterKeyMode();
 }
 
 Terminal::~Terminal() {
-  flush();
+  if (!outputClosed_) writeAll(outFd_, output_.data(), output_.size());
   restoreTerminal();
   for (int sig : kEndingSignals) signal(sig, SIG_DFL);
   signal(SIGTSTP, SIG_DFL);
+  signal(SIGPIPE, SIG_DFL);
 }
 
 int Terminal::readKey() {
@@ -163,8 +168,12 @@ void Terminal::write(std::string_view bytes) {
 
 void Terminal::flush() {
   if (output_.empty()) return;
-  writeAll(outFd_, output_.data(), output_.size());
+  const bool written = !outputClosed_ && writeAll(outFd_, output_.data(), output_.size());
   output_.clear();
+  if (!written) {
+    outputClosed_ = true;
+    throw OutputClosed();
+  }
 }
 
 void Terminal::clearScreen() {

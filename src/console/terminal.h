@@ -37,6 +37,7 @@ class Terminal final : public Console {
   int outFd_;
   bool shiftJis_;
   bool inputEnded_ = false;
+  bool outputClosed_ = false;
   std::string output_;
   std::string lineInput_;
   size_t lineInputPos_ = 0;

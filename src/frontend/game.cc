@@ -7,6 +7,9 @@
 namespace frontend {
 namespace {
 
+// The exit status when the screen can no longer be written.
+constexpr int kOutputClosedStatus = 1;
+
 bool isMenuKey(int key) { return key == 's' || key == 'S'; }
 
 // Writes text made of whole lines and makes it visible.
@@ -106,8 +109,14 @@ int runGame(console::Console& console, const Clock& clock) {
       playQuestion(console, settings, stopRequested, clock());
     }
   } catch (const ProgramExit& exit) {
-    console.flush();
+    // What was written before the exit is still shown.
+    try {
+      console.flush();
+    } catch (const console::OutputClosed&) {
+    }
     return exit.status;
+  } catch (const console::OutputClosed&) {
+    return kOutputClosedStatus;
   }
 }
 

@@ -26,8 +26,9 @@ int waitForKey(console::Console& console);
 std::string questionScreen(const generator::Question& question);
 std::string answerScreen(const generator::Question& question);
 
-// Runs the game until the menu's x key, the end of input, or a failure to
-// allocate a question's tables; returns the exit status.
+// Runs the game until the menu's x key or the end of input (status 0), a
+// failure to allocate a question's tables, or output that can no longer be
+// written (status 1); returns the exit status.
 int runGame(console::Console& console, const Clock& clock);
 
 }  // namespace frontend
