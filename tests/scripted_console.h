@@ -10,7 +10,7 @@
 
 namespace testing_support {
 
-class ScriptedConsole final : public console::Console {
+class ScriptedConsole : public console::Console {
  public:
   // Each group holds the keys pressed together. The first group is waiting
   // from the start; a blocking read starts the next group once the current
@@ -25,6 +25,8 @@ class ScriptedConsole final : public console::Console {
   void showCursor(bool visible) override { output += visible ? kShow : kHide; }
   int readLineByte() override;
   int peekLineByte() override;
+
+  size_t lineBytesRead() const { return linePos_; }
 
   // Everything written, with clears and cursor calls as their escape bytes.
   std::string output;

@@ -74,7 +74,8 @@ void installStopHandler();
 
 // Restores the terminal, stops, and takes it over again on continuing.
 void onStopSignal(int) {
-  int savedErrno = errno;
+  const int savedErrno = errno;
+  const sig_atomic_t cursorWasHidden = gCursorHidden;
   restoreTerminal();
   signal(SIGTSTP, SIG_DFL);
   sigset_t set;
@@ -85,6 +86,7 @@ void onStopSignal(int) {
   // Continued.
   installStopHandler();
   enterKeyMode();
+  gCursorHidden = cursorWasHidden;
   if (gCursorHidden) writeAll(gOutFd, kHideCursor, sizeof kHideCursor - 1);
   errno = savedErrno;
 }

@@ -63,3 +63,18 @@ TEST(TerminalOnPipe, WritesScreenOperationsAndConvertedSigns) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TerminalOnPipe, ClosedOutputIsReportedOnce) {
+  Pipes pipes;
+  close(pipes.out[0]);
+  pipes.out[0] = -1;
+  console::Terminal terminal(pipes.in[0], pipes.out[1]);
+  terminal.write("lost");
+  EXPECT_THROW(terminal.flush(), console::OutputClosed);
+  terminal.write("more");
+  EXPECT_THROW(terminal.flush(), console::OutputClosed);
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "scripted_console.h"
 
 namespace {
@@ -85,6 +87,63 @@ TEST(MainLoop, TablesThatDoNotFitEndWithStatusOne) {
   EXPECT_EQ(play(console), 1);
   const std::string failure = kClear + kHide + "Too many numbers.\nPlease press any key.\a \n";
   EXPECT_EQ(console.output.substr(console.output.size() - failure.size()), failure);
+}
+
+}  // namespace
+
+namespace {
+
+// The screens of the first question, from its clear to its answer screen.
+std::string firstQuestionScreens(const std::string& output) {
+  const size_t begin = output.find(kClear + "Question");
+  const size_t end = output.find("Please press any key.\n", begin);
+  return begin == std::string::npos || end == std::string::npos ? "" : output.substr(begin, end - begin);
+}
+
+TEST(MainLoop, KeyStormsDuringTheSearchChangeNothing) {
+  ScriptedConsole quiet({"", "k", "k"});
+  play(quiet);
+  const std::string expected = firstQuestionScreens(quiet.output);
+  ASSERT_FALSE(expected.empty());
+  std::mt19937 random(11);
+  for (int storm = 0; storm < 50; ++storm) {
+    std::string keys;
+    for (int i = 0; i < 1 + storm * 7; ++i) {
+      const char key = static_cast<char>(random() % 256);
+      if (key != 's' && key != 'S') keys += key;
+    }
+    // Keys left over from the search are read by the question screen and
+    // drained with it, so the answer screen still waits for a fresh key.
+    ScriptedConsole stormy({keys, "k", "k"});
+    play(stormy);
+    EXPECT_EQ(firstQuestionScreens(stormy.output), expected) << storm;
+  }
+}
+
+// Under the sanitizer build, any leak or memory error over these questions fails.
+TEST(MainLoop, FiveThousandQuestionsAndMenuVisits) {
+  std::vector<std::string> keys = {""};
+  for (int i = 0; i < 5000; ++i) {
+    keys.push_back(i % 50 == 49 ? "s" : "k");  // now and then a visit to the menu
+    keys.push_back(i % 50 == 49 ? "s" : "k");
+  }
+  ScriptedConsole console(keys);
+  std::time_t second = 1700000000;
+  EXPECT_EQ(frontend::runGame(console, [&] { return second++; }), 0);
+  EXPECT_GT(second, 1700000000 + 4900);
+}
+
+class ClosedOutput final : public ScriptedConsole {
+ public:
+  using ScriptedConsole::ScriptedConsole;
+  void flush() override {
+    if (output.size() > 300) throw console::OutputClosed();
+  }
+};
+
+TEST(MainLoop, OutputThatCannotBeWrittenEndsTheGame) {
+  ClosedOutput console({"", "k", "k", "k", "k"});
+  EXPECT_EQ(play(console), 1);
 }
 
 }  // namespace

@@ -1,0 +1,188 @@
+// The real arithpuzzle binary in a pseudo-terminal: its screens byte for
+// byte, its prompts, and the terminal left as it was on every way out.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "console/text.h"
+#include "e2e/pty_program.h"
+#include "frontend/game.h"
+#include "scripted_console.h"
+
+namespace {
+
+using testing_support::PtyProgram;
+
+constexpr char kFakeTime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+constexpr std::time_t kFrozenSecond = 1767225600;  // 2026-01-01 00:00:00 UTC
+const std::string kFinishThenMenu = "\b\b\b*****\x1b[?25h\x1b[H\x1b[2J\x1b[3JChange settings\r\n";
+
+bool exitedWith(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+bool killedBy(int status, int sig) { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
+bool endsWithCursorShown(const std::string& output) {
+  return output.rfind("\x1b[?25h") != std::string::npos &&
+         output.rfind("\x1b[?25h") > output.rfind("\x1b[?25l");
+}
+
+// What the game writes for these key presses in the frozen second, as the
+// terminal receives it: UTF-8 signs and a carriage return before each line feed.
+std::string expectedTranscript(const std::vector<std::string>& keys) {
+  testing_support::ScriptedConsole console(keys);
+  frontend::runGame(console, [] { return kFrozenSecond; });
+  std::string terminal;
+  for (char c : console::toTerminalBytes(console.output, false)) {
+    if (c == '\n') terminal += '\r';
+    terminal += c;
+  }
+  return terminal;
+}
+
+PtyProgram startGame(PtyProgram::Options options = {}) { return PtyProgram(ARITHPUZZLE_BINARY, options); }
+
+TEST(GameInTerminal, ScreensAndMenuByteForByteInAFrozenSecond) {
+  if (access(kFakeTime, R_OK) != 0) GTEST_SKIP() << "libfaketime is not installed";
+  PtyProgram game(ARITHPUZZLE_BINARY,
+                  {{std::string("LD_PRELOAD=") + kFakeTime, "FAKETIME=2026-01-01 00:00:00", "TZ=UTC",
+                    "FAKETIME_DONT_FAKE_MONOTONIC=1"}});
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.type("k");
+  ASSERT_TRUE(game.waitFor("Please press any key.\r\n"));
+  game.type("k");
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor("\tProgram exit(x)\r\n\r\n"));
+  game.type("x");
+  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  EXPECT_EQ(game.output, expectedTranscript({"", "k", "k", "s", "x"}));
+  EXPECT_TRUE(game.modesRestored());
+}
+
+TEST(GameInTerminal, EveryPromptErrorThenExit) {
+  PtyProgram game = startGame();
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor("Change settings"));
+  struct Entry {
+    const char* key;
+    const char* prompt;
+    const char* message;
+    std::vector<std::string> rejected;
+    const char* accepted;
+  };
+  const Entry entries[] = {
+      {"p", "Enter parameter count (minimum 3): ", "Parameter count must be at least 3. Please try again.",
+       {"2", "-5", "abc", "99999999999"}, "3"},
+      {"n", "Enter number of candidates (minimum 1): ",
+       "Number of candidates must be at least 1. Please try again.", {"0", "-1", "x1"}, "1"},
+      {"a", "Enter maximum absolute value (minimum 1): ",
+       "Maximum absolute value must be at least 1. Please try again.", {"0", "-2147483649"}, "9"},
+  };
+  for (const Entry& entry : entries) {
+    game.type(entry.key);
+    ASSERT_TRUE(game.waitFor(entry.prompt));
+    for (const std::string& reply : entry.rejected) {
+      usleep(100000);
+      game.type(reply + "\n");
+      ASSERT_TRUE(game.waitFor(reply + "\r\n" + entry.message + "\r\n" + entry.prompt)) << reply;
+    }
+    usleep(100000);
+    game.type(std::string(entry.accepted) + "\n");
+    ASSERT_TRUE(game.waitFor("Change settings"));
+  }
+  ASSERT_TRUE(game.waitFor("Parameter count(p):3\r\n\tNumber of candidates(n):1\r\n\tMaximum absolute value(a):9"));
+  game.type("X");
+  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  EXPECT_TRUE(game.modesRestored());
+}
+
+TEST(GameInTerminal, StopKeyEndsALongSearchPromptly) {
+  PtyProgram game = startGame();
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor("Change settings"));
+  game.type("r");
+  ASSERT_TRUE(game.waitFor("Order swap(r):ON"));
+  game.type("p");
+  ASSERT_TRUE(game.waitFor("(minimum 3): "));
+  game.type("7\n");  // seven parameters in every ordering: a search of many seconds
+  ASSERT_TRUE(game.waitFor("Parameter count(p):7"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor("\b\b\b*****\b\b\b-/|"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor(kFinishThenMenu, 5));
+  game.type("x");
+  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  EXPECT_TRUE(game.modesRestored());
+}
+
+TEST(GameInTerminal, EndingSignalsRestoreTheTerminal) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    PtyProgram game = startGame();
+    ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+    if (sig == SIGINT) {
+      game.type("\x03");
+    } else {
+      game.signal(sig);
+    }
+    EXPECT_TRUE(killedBy(game.wait(), sig)) << sig;
+    EXPECT_TRUE(game.modesRestored()) << sig;
+    EXPECT_TRUE(endsWithCursorShown(game.output)) << sig;
+  }
+}
+
+TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
+  PtyProgram game = startGame({{}, true});
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.type("\x1a");
+  ASSERT_TRUE(game.waitFor("\x1b[?25h[stopped, modes restored]"));
+  ASSERT_TRUE(game.waitFor("\x1b[?25l"));  // continued: the cursor is hidden again
+  game.type("k");
+  ASSERT_TRUE(game.waitFor("\r\nAnswer\r\n"));
+  game.type("s");
+  ASSERT_TRUE(game.waitFor("Change settings"));
+  game.type("x");
+  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  EXPECT_TRUE(game.modesRestored());
+}
+
+// Runs the game with standard input from a file or pipe and output to
+// /dev/null; returns its wait status, or -1 if it did not end by itself.
+int runWithInput(const std::string& input, bool fromPipe) {
+  int fds[2] = {-1, -1};
+  if (fromPipe && pipe(fds) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int devnull = open("/dev/null", O_RDWR);
+    dup2(fromPipe ? fds[0] : devnull, 0);
+    dup2(devnull, 1);
+    if (fromPipe) close(fds[1]);
+    execl(ARITHPUZZLE_BINARY, ARITHPUZZLE_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (fromPipe) {
+    close(fds[0]);
+    if (write(fds[1], input.data(), input.size()) < 0) return -1;
+    close(fds[1]);
+  }
+  int status = 0;
+  for (int i = 0; i < 3000; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
+TEST(GameWithoutTerminal, EndsByItselfWhenInputEnds) {
+  EXPECT_TRUE(exitedWith(runWithInput("", false), 0));                // /dev/null
+  EXPECT_TRUE(exitedWith(runWithInput("kk", true), 0));               // keys, then the end
+  EXPECT_TRUE(exitedWith(runWithInput("sp5\nn", true), 0));           // the end at a prompt
+  EXPECT_TRUE(exitedWith(runWithInput("sp5\nx", true), 0));
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+#include "e2e/pty_program.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utmp.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace testing_support {
+namespace {
+
+bool sameModes(const termios& a, const termios& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_lflag == b.c_lflag &&
+         std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+void say(const char* text) {
+  if (write(STDOUT_FILENO, text, std::strlen(text)) < 0) _exit(126);
+}
+
+[[noreturn]] void execProgram(const std::string& binary) {
+  execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// The small shell: runs the program as a foreground job, reports the modes
+// whenever it stops, continues it, and ends as the program ended.
+[[noreturn]] void runAsJob(const std::string& binary) {
+  termios before;
+  tcgetattr(STDIN_FILENO, &before);
+  signal(SIGTTOU, SIG_IGN);
+  const pid_t job = fork();
+  if (job == 0) {
+    setpgid(0, 0);
+    tcsetpgrp(STDIN_FILENO, getpid());
+    signal(SIGTTOU, SIG_DFL);
+    execProgram(binary);
+  }
+  setpgid(job, job);
+  tcsetpgrp(STDIN_FILENO, job);
+  for (;;) {
+    int status = 0;
+    if (waitpid(job, &status, WUNTRACED) != job) _exit(125);
+    if (WIFSTOPPED(status)) {
+      tcsetpgrp(STDIN_FILENO, getpgrp());
+      termios now;
+      tcgetattr(STDIN_FILENO, &now);
+      say(sameModes(before, now) ? "[stopped, modes restored]" : "[stopped, modes changed]");
+      tcsetpgrp(STDIN_FILENO, job);
+      kill(job, SIGCONT);
+      continue;
+    }
+    if (WIFEXITED(status)) _exit(WEXITSTATUS(status));
+    signal(WTERMSIG(status), SIG_DFL);
+    kill(getpid(), WTERMSIG(status));
+    _exit(124);
+  }
+}
+
+}  // namespace
+
+PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
+  if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+  tcgetattr(slave_, &before_);
+  pid_ = fork();
+  if (pid_ != 0) return;
+  close(master_);
+  login_tty(slave_);
+  setenv("LANG", "C.UTF-8", 1);
+  for (const std::string& pair : options.environment) putenv(strdup(pair.c_str()));
+  if (options.jobControl) runAsJob(binary);
+  execProgram(binary);
+}
+
+PtyProgram::~PtyProgram() {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  close(master_);
+  close(slave_);
+}
+
+bool PtyProgram::waitFor(const std::string& text, int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (output.find(text, consumed_) == std::string::npos) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    readSome(100);
+  }
+  consumed_ = output.find(text, consumed_) + text.size();
+  return true;
+}
+
+void PtyProgram::type(const std::string& keys) {
+  if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+    output += "[typing failed]";
+  }
+}
+
+void PtyProgram::signal(int sig) { kill(pid_, sig); }
+
+int PtyProgram::wait(int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    readSome(10);
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      ended_ = true;
+      while (readSome(10)) {
+      }
+      return status;
+    }
+  }
+  return -1;
+}
+
+bool PtyProgram::modesRestored() const {
+  termios after;
+  tcgetattr(slave_, &after);
+  return sameModes(before_, after);
+}
+
+bool PtyProgram::readSome(int milliseconds) {
+  pollfd fd{master_, POLLIN, 0};
+  if (poll(&fd, 1, milliseconds) <= 0) return false;
+  char buffer[4096];
+  const ssize_t n = read(master_, buffer, sizeof buffer);
+  if (n <= 0) return false;
+  output.append(buffer, static_cast<size_t>(n));
+  return true;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,50 @@
+// Runs a real binary in a pseudo-terminal, as a person at a terminal would.
+#pragma once
+
+#include <sys/types.h>
+#include <termios.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+class PtyProgram {
+ public:
+  struct Options {
+    std::vector<std::string> environment;  // NAME=value pairs added
+    // Runs the program as a job of a small shell that reports, on the
+    // terminal, whether the modes were restored while the job was stopped,
+    // and then continues it.
+    bool jobControl = false;
+  };
+
+  PtyProgram(const std::string& binary, const Options& options);
+  ~PtyProgram();
+  PtyProgram(const PtyProgram&) = delete;
+  PtyProgram& operator=(const PtyProgram&) = delete;
+
+  // Reads output until text appears after what earlier waits consumed;
+  // false after the time-out.
+  bool waitFor(const std::string& text, int seconds = 30);
+  void type(const std::string& keys);
+  void signal(int sig);
+  // Waits for the program to end and returns its wait status.
+  int wait(int seconds = 30);
+  // Whether the terminal's modes are as they were before the program ran.
+  bool modesRestored() const;
+
+  std::string output;
+
+ private:
+  bool readSome(int milliseconds);
+
+  int master_ = -1;
+  int slave_ = -1;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  size_t consumed_ = 0;
+  termios before_{};
+};
+
+}  // namespace testing_support
