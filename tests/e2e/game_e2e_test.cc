@@ -43,6 +43,20 @@ std::string expectedTranscript(const std::vector<std::string>& keys) {
 
 PtyProgram startGame(PtyProgram::Options options = {}) { return PtyProgram(ARITHPUZZLE_BINARY, options); }
 
+// Waits for the first question, then opens the menu with s.
+bool openMenu(PtyProgram& game) {
+  if (!game.waitFor("Please press any key.\a \r\n")) return false;
+  game.type("s");
+  return game.waitFor("Change settings");
+}
+
+// Leaves with the menu's x key: status 0, the terminal as it was.
+void expectCleanExit(PtyProgram& game, const char* key = "x") {
+  game.type(key);
+  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  EXPECT_TRUE(game.modesRestored());
+}
+
 TEST(GameInTerminal, ScreensAndMenuByteForByteInAFrozenSecond) {
   if (access(kFakeTime, R_OK) != 0) GTEST_SKIP() << "libfaketime is not installed";
   PtyProgram game(ARITHPUZZLE_BINARY,
@@ -65,9 +79,7 @@ TEST(GameInTerminal, ScreensAndMenuByteForByteInAFrozenSecond) {
 
 TEST(GameInTerminal, EveryPromptErrorThenExit) {
   PtyProgram game = startGame();
-  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
-  game.type("s");
-  ASSERT_TRUE(game.waitFor("Change settings"));
+  ASSERT_TRUE(openMenu(game));
   struct Entry {
     const char* key;
     const char* prompt;
@@ -96,16 +108,12 @@ TEST(GameInTerminal, EveryPromptErrorThenExit) {
     ASSERT_TRUE(game.waitFor("Change settings"));
   }
   ASSERT_TRUE(game.waitFor("Parameter count(p):3\r\n\tNumber of candidates(n):1\r\n\tMaximum absolute value(a):9"));
-  game.type("X");
-  EXPECT_TRUE(exitedWith(game.wait(), 0));
-  EXPECT_TRUE(game.modesRestored());
+  expectCleanExit(game, "X");
 }
 
 TEST(GameInTerminal, StopKeyEndsALongSearchPromptly) {
   PtyProgram game = startGame();
-  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
-  game.type("s");
-  ASSERT_TRUE(game.waitFor("Change settings"));
+  ASSERT_TRUE(openMenu(game));
   game.type("r");
   ASSERT_TRUE(game.waitFor("Order swap(r):ON"));
   game.type("p");
@@ -116,9 +124,7 @@ TEST(GameInTerminal, StopKeyEndsALongSearchPromptly) {
   ASSERT_TRUE(game.waitFor("\b\b\b*****\b\b\b-/|"));
   game.type("s");
   ASSERT_TRUE(game.waitFor(kFinishThenMenu, 5));
-  game.type("x");
-  EXPECT_TRUE(exitedWith(game.wait(), 0));
-  EXPECT_TRUE(game.modesRestored());
+  expectCleanExit(game);
 }
 
 TEST(GameInTerminal, EndingSignalsRestoreTheTerminal) {
@@ -146,9 +152,7 @@ TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
   ASSERT_TRUE(game.waitFor("\r\nAnswer\r\n"));
   game.type("s");
   ASSERT_TRUE(game.waitFor("Change settings"));
-  game.type("x");
-  EXPECT_TRUE(exitedWith(game.wait(), 0));
-  EXPECT_TRUE(game.modesRestored());
+  expectCleanExit(game);
 }
 
 // Runs the game with standard input from a file or pipe and output to
