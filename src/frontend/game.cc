@@ -1,5 +1,7 @@
 #include "frontend/game.h"
 
+#include <new>
+
 #include "frontend/menu.h"
 #include "generator/parameters.h"
 #include "generator/tables.h"
@@ -34,6 +36,17 @@ generator::Tables buildTablesOrExit(console::Console& console, int32_t n) {
   }
 }
 
+// Runs the passes; memory that runs out while the lists grow ends the
+// program the way tables too large for memory do, with the terminal restored.
+bool runPassesOrExit(console::Console& console, generator::Question& question,
+                     generator::ParameterDraw& draw, generator::SearchContext& context) {
+  try {
+    return generator::runPasses(question, draw, context);
+  } catch (const std::bad_alloc&) {
+    reportTableFailure(console);
+  }
+}
+
 // Makes one question and shows it; on return the question is released and
 // stopRequested tells whether the menu is to open.
 void playQuestion(console::Console& console, const Settings& settings, bool& stopRequested,
@@ -47,7 +60,7 @@ void playQuestion(console::Console& console, const Settings& settings, bool& sto
   draw.firstDraw(settings, question.parameters);
   generator::ConsoleSearchMonitor monitor(console);
   generator::SearchContext context{settings, tables, monitor, stopRequested};
-  if (!generator::runPasses(question, draw, context)) return;
+  if (!runPassesOrExit(console, question, draw, context)) return;
 
   console.clearScreen();
   writeLines(console, questionScreen(question));

@@ -23,11 +23,12 @@ namespace {
 // Operator rows between two key polls inside one grouping.
 constexpr int64_t kRowsPerPoll = 1 << 14;
 
-// The parentheses of an expression, as one number. Intervals enclosed in
-// one expression never share an end, so each value position has only
-// opening parentheses before it or only closing ones after it: v_i, the
-// opening count less the closing count, lies within -(n - 2)..n - 2, and
-// the sum of v_i * (2n - 3)^i tells every such pattern apart for n <= 13.
+// The parentheses of an expression, as one number. An enclosed part spans
+// at least two values and enclosed parts nest, so no value position begins
+// one part and ends another: each has only opening parentheses before it or
+// only closing ones after it. v_i, the opening count less the closing count
+// at position i, lies within -(n - 2)..n - 2, so the sum of v_i * (2n - 3)^i
+// tells every pattern apart while (2n - 3)^n fits 64 bits, for n <= 13.
 using ParenthesesKey = uint64_t;
 constexpr int32_t kLargestKeyedCount = 13;
 

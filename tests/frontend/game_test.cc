@@ -82,11 +82,14 @@ TEST(MainLoop, StopKeyDuringTheSearchOpensTheMenuWithoutAScreen) {
 }
 
 TEST(MainLoop, TablesThatDoNotFitEndWithStatusOne) {
-  // p, 30, then s: the next question needs tables far beyond memory.
-  ScriptedConsole console({"", "s", "p", "s", "k", "never read"}, "30\n");
-  EXPECT_EQ(play(console), 1);
-  const std::string failure = kClear + kHide + "Too many numbers.\nPlease press any key.\a \n";
-  EXPECT_EQ(console.output.substr(console.output.size() - failure.size()), failure);
+  // p, then s: the next question needs tables far beyond memory (14) or
+  // row counts beyond 64 bits (30).
+  for (const char* count : {"14\n", "30\n"}) {
+    ScriptedConsole console({"", "s", "p", "s", "k", "never read"}, count);
+    EXPECT_EQ(play(console), 1);
+    const std::string failure = kClear + kHide + "Too many numbers.\nPlease press any key.\a \n";
+    EXPECT_EQ(console.output.substr(console.output.size() - failure.size()), failure);
+  }
 }
 
 }  // namespace
@@ -140,6 +143,22 @@ class ClosedOutput final : public ScriptedConsole {
     if (output.size() > 300) throw console::OutputClosed();
   }
 };
+
+// Memory runs out during the search: the spinner's write stands for it.
+class MemoryRunsOut final : public ScriptedConsole {
+ public:
+  using ScriptedConsole::ScriptedConsole;
+  void write(std::string_view bytes) override {
+    if (bytes == "\b\b\b|\\-") throw std::bad_alloc();
+    ScriptedConsole::write(bytes);
+  }
+};
+
+TEST(MainLoop, MemoryRunningOutDuringTheSearchEndsWithStatusOne) {
+  MemoryRunsOut console({"", "k"});
+  EXPECT_EQ(play(console), 1);
+  EXPECT_EQ(console.output, kHide + "\b\b\b-/|\b\b\b\\-/Too many numbers.\nPlease press any key.\a \n");
+}
 
 TEST(MainLoop, OutputThatCannotBeWrittenEndsTheGame) {
   ClosedOutput console({"", "k", "k", "k", "k"});
