@@ -208,12 +208,15 @@ int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& out
   }
   generator::Question question;
   question.parameters = options->numbers;
-  SolveMonitor monitor(output.progressFd,
-                       generator::distinctOrderingCount(question.parameters, options->settings.orderSwap));
-  bool stopRequested = false;
-  generator::SearchContext context{options->settings, tables, monitor, stopRequested};
-  generator::runSearchPass(question.parameters, context,
-                           {question.CandidateExpressions, question.CandidateAnswers});
+  {
+    // The progress line is erased when the monitor goes, before any output.
+    SolveMonitor monitor(output.progressFd,
+                         generator::distinctOrderingCount(question.parameters, options->settings.orderSwap));
+    bool stopRequested = false;
+    generator::SearchContext context{options->settings, tables, monitor, stopRequested};
+    generator::runSearchPass(question.parameters, context,
+                             {question.CandidateExpressions, question.CandidateAnswers});
+  }
   if (options->countOnly) {
     printSummary(question, output.out);
   } else {
