@@ -15,7 +15,7 @@ namespace {
 constexpr char kHideCursor[] = "\x1b[?25l";
 constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kClear[] = "\x1b[H\x1b[2J\x1b[3J";
-constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 
 // --- Terminal modes and signals ------------------------------------------
 // Plain globals, because the signal handlers need them.

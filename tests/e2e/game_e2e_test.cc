@@ -128,11 +128,11 @@ TEST(GameInTerminal, StopKeyEndsALongSearchPromptly) {
 }
 
 TEST(GameInTerminal, EndingSignalsRestoreTheTerminal) {
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP}) {
     PtyProgram game = startGame();
     ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
-    if (sig == SIGINT) {
-      game.type("\x03");
+    if (sig == SIGINT || sig == SIGQUIT) {
+      game.type(sig == SIGINT ? "\x03" : "\x1c");  // Ctrl+C, Ctrl+backslash
     } else {
       game.signal(sig);
     }
