@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iterator>
 
 #include "console/text.h"
 
@@ -16,6 +17,8 @@ constexpr char kHideCursor[] = "\x1b[?25l";
 constexpr char kShowCursor[] = "\x1b[?25h";
 constexpr char kClear[] = "\x1b[H\x1b[2J\x1b[3J";
 constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// Every signal whose handling the terminal takes over while it exists.
+constexpr int kHandledSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGPIPE};
 
 // --- Terminal modes and signals ------------------------------------------
 // Plain globals, because the signal handlers need them.
@@ -25,6 +28,7 @@ int gOutFd = -1;
 bool gIsTty = false;
 struct termios gOriginal;
 volatile sig_atomic_t gCursorHidden = 0;
+struct sigaction gPreviousActions[std::size(kHandledSignals)];
 
 // Writes all of a buffer, retrying after interruptions; async-signal-safe.
 bool writeAll(int fd, const char* data, size_t size) {
@@ -100,6 +104,14 @@ void installHandler(int sig, void (*handler)(int)) {
 
 void installStopHandler() { installHandler(SIGTSTP, onStopSignal); }
 
+// Handles an ending signal, unless the program was started with it ignored
+// (as nohup does), which the program then respects.
+void installEndingHandler(int sig) {
+  struct sigaction current {};
+  sigaction(sig, nullptr, &current);
+  if (current.sa_handler != SIG_IGN) installHandler(sig, onEndingSignal);
+}
+
 // -------------------------------------------------------------------------
 
 }  // namespace
@@ -110,7 +122,10 @@ Terminal::Terminal(int inFd, int outFd)
   gOutFd = outFd;
   gCursorHidden = 0;
   gIsTty = isatty(inFd) && tcgetattr(inFd, &gOriginal) == 0;
-  for (int sig : kEndingSignals) installHandler(sig, onEndingSignal);
+  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    sigaction(kHandledSignals[i], nullptr, &gPreviousActions[i]);
+  }
+  for (int sig : kEndingSignals) installEndingHandler(sig);
   installStopHandler();
   // A closed output is reported by the write itself, so that the terminal
   // can be restored before the program ends.
@@ -121,9 +136,9 @@ Terminal::Terminal(int inFd, int outFd)
 Terminal::~Terminal() {
   if (!outputClosed_) writeAll(outFd_, output_.data(), output_.size());
   restoreTerminal();
-  for (int sig : kEndingSignals) signal(sig, SIG_DFL);
-  signal(SIGTSTP, SIG_DFL);
-  signal(SIGPIPE, SIG_DFL);
+  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
+    sigaction(kHandledSignals[i], &gPreviousActions[i], nullptr);
+  }
 }
 
 int Terminal::readKey() {

@@ -142,6 +142,19 @@ TEST(GameInTerminal, EndingSignalsRestoreTheTerminal) {
   }
 }
 
+TEST(GameInTerminal, ATerminalThatGoesAwayEndsTheGame) {
+  PtyProgram game = startGame();
+  ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
+  game.hangUp();
+  EXPECT_TRUE(killedBy(game.wait(), SIGHUP));
+  // Started with hang-ups ignored, it ends by itself at the lost terminal.
+  PtyProgram ignoring = startGame({{}, false, true});
+  ASSERT_TRUE(ignoring.waitFor("Please press any key.\a \r\n"));
+  ignoring.hangUp();
+  const int status = ignoring.wait();
+  EXPECT_TRUE(WIFEXITED(status)) << status;
+}
+
 TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
   PtyProgram game = startGame({{}, true});
   ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));

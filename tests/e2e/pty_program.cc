@@ -72,6 +72,7 @@ PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   login_tty(slave_);
   setenv("LANG", "C.UTF-8", 1);
   for (const std::string& pair : options.environment) putenv(strdup(pair.c_str()));
+  if (options.ignoreHangUp) ::signal(SIGHUP, SIG_IGN);
   if (options.jobControl) runAsJob(binary);
   execProgram(binary);
 }
@@ -81,7 +82,7 @@ PtyProgram::~PtyProgram() {
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
-  close(master_);
+  if (master_ >= 0) close(master_);
   close(slave_);
 }
 
@@ -102,6 +103,11 @@ void PtyProgram::type(const std::string& keys) {
 }
 
 void PtyProgram::signal(int sig) { kill(pid_, sig); }
+
+void PtyProgram::hangUp() {
+  close(master_);
+  master_ = -1;
+}
 
 int PtyProgram::wait(int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -125,6 +131,10 @@ bool PtyProgram::modesRestored() const {
 }
 
 bool PtyProgram::readSome(int milliseconds) {
+  if (master_ < 0) {
+    usleep(static_cast<useconds_t>(milliseconds) * 1000);
+    return false;
+  }
   pollfd fd{master_, POLLIN, 0};
   if (poll(&fd, 1, milliseconds) <= 0) return false;
   char buffer[4096];

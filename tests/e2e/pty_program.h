@@ -17,6 +17,8 @@ class PtyProgram {
     // terminal, whether the modes were restored while the job was stopped,
     // and then continues it.
     bool jobControl = false;
+    // Starts the program with SIGHUP ignored, as nohup does.
+    bool ignoreHangUp = false;
   };
 
   PtyProgram(const std::string& binary, const Options& options);
@@ -29,6 +31,8 @@ class PtyProgram {
   bool waitFor(const std::string& text, int seconds = 30);
   void type(const std::string& keys);
   void signal(int sig);
+  // Closes the terminal's other side, as a closed terminal window does.
+  void hangUp();
   // Waits for the program to end and returns its wait status.
   int wait(int seconds = 30);
   // Whether the terminal's modes are as they were before the program ran.
