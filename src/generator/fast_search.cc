@@ -97,14 +97,26 @@ struct PreparedStep {
   ParenthesesKey rightEnclosed;
 };
 
-// Whether a combining step encloses each of its children, for one row.
-std::pair<bool, bool> enclosures(const PreparedStep& step, int64_t operatorRow) {
-  const auto opAt = [&](int32_t shift) { return static_cast<int32_t>((operatorRow >> shift) & 3); };
-  const int32_t op = opAt(step.opShift);
-  const bool leftIsSum = step.leftOpShift >= 0 && opAt(step.leftOpShift) < Multiply;
-  const bool rightIsSum = step.rightOpShift >= 0 && opAt(step.rightOpShift) < Multiply;
-  const bool rightIsMultiplicative = step.rightOpShift >= 0 && !rightIsSum;
-  return {enclosesLeft(op, leftIsSum), enclosesRight(op, rightIsSum, rightIsMultiplicative)};
+// The enclosing rules as bit tables, bit 4 * op + the child's operator set
+// when a step with that operator encloses a child step with that operator.
+constexpr uint32_t enclosureTable(bool left) {
+  uint32_t bits = 0;
+  for (int32_t op = 0; op < 4; ++op) {
+    for (int32_t child = 0; child < 4; ++child) {
+      const bool sum = child < Multiply;
+      if (left ? enclosesLeft(op, sum) : enclosesRight(op, sum, !sum)) bits |= 1u << (4 * op + child);
+    }
+  }
+  return bits;
+}
+constexpr uint32_t kLeftEncloses = enclosureTable(true);
+constexpr uint32_t kRightEncloses = enclosureTable(false);
+
+// 1 when a step encloses a child step for this operator row, else 0.
+// Shifts of -1 (a value child) read a harmless bit; callers rule values out.
+inline uint64_t encloses(uint32_t table, uint64_t operatorRow, int32_t opShift, int32_t childShift) {
+  const uint64_t index = ((operatorRow >> opShift) & 3) << 2 | ((operatorRow >> (childShift & 63)) & 3);
+  return (table >> index) & 1;
 }
 
 // Renders the texts of a pass's described expressions: it keeps each
@@ -170,7 +182,9 @@ class GroupingRenderer final : public ExpressionRenderer {
       return;
     }
     const PreparedStep& step = steps[static_cast<size_t>(node - n_)];
-    const auto [left, right] = enclosures(step, operatorRow);
+    const auto row = static_cast<uint64_t>(operatorRow);
+    const bool left = step.left >= n_ && encloses(kLeftEncloses, row, step.opShift, step.leftOpShift);
+    const bool right = step.right >= n_ && encloses(kRightEncloses, row, step.opShift, step.rightOpShift);
     if (left) text += '(';
     renderNode(steps, values, step.left, operatorRow, text);
     if (left) text += ')';
@@ -270,11 +284,12 @@ class OrderingSearch {
   }
 
   static ParenthesesKey parenthesesOf(const std::vector<PreparedStep>& steps, int64_t operatorRow) {
+    const auto row = static_cast<uint64_t>(operatorRow);
     ParenthesesKey key = 0;
+    // A value child's part is 0, so it needs no test here.
     for (const PreparedStep& step : steps) {
-      const auto [left, right] = enclosures(step, operatorRow);
-      key += left ? step.leftEnclosed : 0;
-      key += right ? step.rightEnclosed : 0;
+      key += step.leftEnclosed * encloses(kLeftEncloses, row, step.opShift, step.leftOpShift);
+      key += step.rightEnclosed * encloses(kRightEncloses, row, step.opShift, step.rightOpShift);
     }
     return key;
   }

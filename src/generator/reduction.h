@@ -29,10 +29,10 @@ inline double applyOperator(int32_t op, double left, double right) {
 }
 // Whether a combining step encloses its left or right operand, given
 // whether that operand is a sum (of + or -) or a product (of × or ÷).
-inline bool enclosesLeft(int32_t op, bool leftIsSum) {
+constexpr bool enclosesLeft(int32_t op, bool leftIsSum) {
   return (op == Multiply || op == Divide) && leftIsSum;
 }
-inline bool enclosesRight(int32_t op, bool rightIsSum, bool rightIsMultiplicative) {
+constexpr bool enclosesRight(int32_t op, bool rightIsSum, bool rightIsMultiplicative) {
   if (op == Add) return false;
   if (op == Divide) return rightIsSum || rightIsMultiplicative;
   return rightIsSum;
