@@ -30,7 +30,7 @@ class SearchMonitor {
 };
 
 // The game's monitor: the s key on the console stops the search, and the
-// marks go to the console, made visible at once.
+// marks go to the console, which shows them within about a millisecond.
 class ConsoleSearchMonitor final : public SearchMonitor {
  public:
   explicit ConsoleSearchMonitor(console::Console& console) : console_(console) {}
