@@ -4,6 +4,7 @@
 #include "console/terminal.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <string>
@@ -75,6 +76,20 @@ TEST(TerminalOnPipe, ClosedOutputIsReportedOnce) {
   EXPECT_THROW(terminal.flush(), console::OutputClosed);
   terminal.write("more");
   EXPECT_THROW(terminal.flush(), console::OutputClosed);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TerminalOnPipe, KeyPollShowsTheProgressWrittenBeforeIt) {
+  Pipes pipes;
+  console::Terminal terminal(pipes.in[0], pipes.out[1]);
+  terminal.write("\b\b\b-/|");
+  EXPECT_FALSE(terminal.keyWaiting());
+  char buffer[16];
+  fcntl(pipes.out[0], F_SETFL, O_NONBLOCK);
+  EXPECT_EQ(read(pipes.out[0], buffer, sizeof buffer), 6);
 }
 
 }  // namespace
