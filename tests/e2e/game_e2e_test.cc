@@ -99,11 +99,11 @@ TEST(GameInTerminal, EveryPromptErrorThenExit) {
     game.type(entry.key);
     ASSERT_TRUE(game.waitFor(entry.prompt));
     for (const std::string& reply : entry.rejected) {
-      usleep(100000);
-      game.type(reply + "\n");
+      ASSERT_TRUE(game.waitForLineMode());
+      game.type(reply + "\n");  // echoed as typed
       ASSERT_TRUE(game.waitFor(reply + "\r\n" + entry.message + "\r\n" + entry.prompt)) << reply;
     }
-    usleep(100000);
+    ASSERT_TRUE(game.waitForLineMode());
     game.type(std::string(entry.accepted) + "\n");
     ASSERT_TRUE(game.waitFor("Change settings"));
   }

@@ -102,6 +102,17 @@ void PtyProgram::type(const std::string& keys) {
   }
 }
 
+bool PtyProgram::waitForLineMode(int seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < deadline) {
+    termios modes;
+    tcgetattr(slave_, &modes);
+    if ((modes.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO)) return true;
+    readSome(5);
+  }
+  return false;
+}
+
 void PtyProgram::signal(int sig) { kill(pid_, sig); }
 
 void PtyProgram::hangUp() {

@@ -30,6 +30,9 @@ class PtyProgram {
   // false after the time-out.
   bool waitFor(const std::string& text, int seconds = 30);
   void type(const std::string& keys);
+  // Waits until the program reads typed lines (canonical mode with echo),
+  // so that what is typed next is echoed; false after the time-out.
+  bool waitForLineMode(int seconds = 30);
   void signal(int sig);
   // Closes the terminal's other side, as a closed terminal window does.
   void hangUp();
