@@ -72,6 +72,9 @@ PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   login_tty(slave_);
   setenv("LANG", "C.UTF-8", 1);
   for (const std::string& pair : options.environment) putenv(strdup(pair.c_str()));
+  // As a terminal window starts its shell: default signal handling, even
+  // when these tests run with some signals ignored, as background jobs do.
+  for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGPIPE}) ::signal(sig, SIG_DFL);
   if (options.ignoreHangUp) ::signal(SIGHUP, SIG_IGN);
   if (options.jobControl) runAsJob(binary);
   execProgram(binary);
