@@ -20,8 +20,8 @@ void writeLines(console::Console& console, const std::string& text) {
   console.flush();
 }
 
-// The tables could not be allocated: two lines, one key, exit status 1.
-[[noreturn]] void reportTableFailure(console::Console& console) {
+// Memory ran out for the question: two lines, one key, exit status 1.
+[[noreturn]] void reportOutOfMemory(console::Console& console) {
   writeLines(console, "Too many numbers.\n");
   writeLines(console, "Please press any key.\a \n");
   console.readKey();
@@ -32,7 +32,7 @@ generator::Tables buildTablesOrExit(console::Console& console, int32_t n) {
   try {
     return generator::buildTables(n);
   } catch (const generator::TableAllocationFailure&) {
-    reportTableFailure(console);
+    reportOutOfMemory(console);
   }
 }
 
@@ -43,7 +43,7 @@ bool runPassesOrExit(console::Console& console, generator::Question& question,
   try {
     return generator::runPasses(question, draw, context);
   } catch (const std::bad_alloc&) {
-    reportTableFailure(console);
+    reportOutOfMemory(console);
   }
 }
 

@@ -63,7 +63,7 @@ struct AcceptedValues {
         high(settings.maxAbsValue) {}
   bool accepts(double value) const {
     // Adding and taking away 1.5 * 2^52 rounds any value within range to a
-    // whole number; without branches, so that loops over values vectorize.
+    // whole number; without branches, as the search tests millions of values.
     constexpr double kRounder = 6755399441055744.0;
     return (value >= low) & (value <= high) & ((value + kRounder) - kRounder == value);
   }
