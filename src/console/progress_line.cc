@@ -8,7 +8,6 @@
 namespace console {
 namespace {
 
-constexpr auto kFirstDrawAfter = std::chrono::milliseconds(500);
 constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
 constexpr char kEraseLine[] = "\r\x1b[K";
 
@@ -20,8 +19,9 @@ void writeText(int fd, const std::string& text) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(int fd)
-    : fd_(fd), enabled_(isatty(fd) != 0), start_(std::chrono::steady_clock::now()) {}
+ProgressLine::ProgressLine(int fd, std::chrono::milliseconds firstDrawAfter)
+    : fd_(fd), enabled_(isatty(fd) != 0), firstDrawAfter_(firstDrawAfter),
+      start_(std::chrono::steady_clock::now()) {}
 
 ProgressLine::~ProgressLine() {
   if (drawn_) writeText(fd_, kEraseLine);
@@ -30,7 +30,7 @@ ProgressLine::~ProgressLine() {
 void ProgressLine::update(int64_t done, int64_t total) {
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
-  if (now - start_ < kFirstDrawAfter || (drawn_ && now - lastDraw_ < kRedrawEvery)) return;
+  if (now - start_ < firstDrawAfter_ || (drawn_ && now - lastDraw_ < kRedrawEvery)) return;
   lastDraw_ = now;
   drawn_ = true;
   const double seconds = std::chrono::duration<double>(now - start_).count();

@@ -8,21 +8,21 @@ namespace console {
 
 class ProgressLine {
  public:
-  // Draws only when fd is a terminal.
-  explicit ProgressLine(int fd);
+  // Draws only when fd is a terminal, once the work has run firstDrawAfter.
+  explicit ProgressLine(int fd, std::chrono::milliseconds firstDrawAfter = std::chrono::milliseconds(500));
   // Erases the line if it was drawn.
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
 
-  // Shows done of total, once the work has run half a second, at most a
-  // few times a second.
+  // Shows done of total, at most a few times a second.
   void update(int64_t done, int64_t total);
 
  private:
   int fd_;
   bool enabled_;
   bool drawn_ = false;
+  std::chrono::milliseconds firstDrawAfter_;
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point lastDraw_;
 };

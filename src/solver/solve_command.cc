@@ -142,7 +142,8 @@ class ArgumentParser {
 // No key poll; the finish marks drive the progress line.
 class SolveMonitor final : public generator::SearchMonitor {
  public:
-  SolveMonitor(int progressFd, int64_t total) : progress_(progressFd), total_(total) {}
+  SolveMonitor(const SolveOutput& output, int64_t total)
+      : progress_(output.progressFd, output.progressDelay), total_(total) {}
   bool pollStopKey() override {
     progress_.update(done_, total_);
     return false;
@@ -210,7 +211,7 @@ int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& out
   question.parameters = options->numbers;
   {
     // The progress line is erased when the monitor goes, before any output.
-    SolveMonitor monitor(output.progressFd,
+    SolveMonitor monitor(output,
                          generator::distinctOrderingCount(question.parameters, options->settings.orderSwap));
     bool stopRequested = false;
     generator::SearchContext context{options->settings, tables, monitor, stopRequested};

@@ -2,6 +2,7 @@
 // command line, printing every collected expression.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <ostream>
@@ -30,6 +31,8 @@ struct SolveOutput {
   std::ostream& err;
   bool shiftJisTerminal;  // the signs pass through as Shift_JIS bytes
   int progressFd;         // where a progress line may go, or -1
+  // How long the search runs before the progress line shows.
+  std::chrono::milliseconds progressDelay = std::chrono::milliseconds(500);
 };
 
 // Runs the command; returns the exit status.

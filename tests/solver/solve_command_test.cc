@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <sstream>
 
 #include "console/text.h"
@@ -95,4 +99,46 @@ TEST(Solve, UsageErrors) {
             "Too many numbers.\n");
 }
 
+// Writes a stream's bytes straight to a file descriptor.
+class FdBuffer final : public std::streambuf {
+ public:
+  explicit FdBuffer(int fd) : fd_(fd) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    const char byte = static_cast<char>(c);
+    return c == traits_type::eof() || write(fd_, &byte, 1) == 1 ? traits_type::not_eof(c) : traits_type::eof();
+  }
+  std::streamsize xsputn(const char* data, std::streamsize size) override {
+    return write(fd_, data, static_cast<size_t>(size));
+  }
+
+ private:
+  int fd_;
+};
+
+TEST(Solve, ProgressLineIsGoneBeforeTheResults) {
+  int master = -1, terminal = -1;
+  ASSERT_EQ(openpty(&master, &terminal, nullptr, nullptr, nullptr), 0);
+  FdBuffer buffer(terminal);
+  std::ostream out(&buffer);
+  std::ostringstream err;
+  const int status = solver::runSolveCommand({"--count", "-r", "1", "2", "3", "4", "5"},
+                                             {out, err, false, terminal, std::chrono::milliseconds(0)});
+  EXPECT_EQ(status, 0);
+  fcntl(master, F_SETFL, O_NONBLOCK);
+  std::string screen;
+  char chunk[4096];
+  for (ssize_t n; (n = read(master, chunk, sizeof chunk)) > 0;) screen.append(chunk, static_cast<size_t>(n));
+  close(master);
+  close(terminal);
+  const size_t results = screen.find(" expressions, rarest value");
+  ASSERT_NE(results, std::string::npos) << screen;
+  EXPECT_NE(screen.find("searched "), std::string::npos);
+  std::string before = screen.substr(0, results);
+  before.erase(before.find_last_not_of("0123456789") + 1);  // the count itself
+  EXPECT_TRUE(before.ends_with("\r\x1b[K")) << "the progress line still stood before the results";
+}
+
 }  // namespace
+
