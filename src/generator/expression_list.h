@@ -29,7 +29,6 @@ class ExpressionList {
   ExpressionList& operator=(const ExpressionList&) = delete;
 
   size_t size() const { return texts_ ? ends_.size() : descriptions_.size(); }
-  bool empty() const { return size() == 0; }
   // The text of entry i, as Shift_JIS bytes.
   std::string operator[](size_t i) const;
   // Empties the list; it then holds texts until a renderer is set.

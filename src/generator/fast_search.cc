@@ -262,7 +262,8 @@ class OrderingSearch {
     evaluate(tree);
     const double* values = valuesOf(tree, 2 * n_ - 2);
     const int64_t rows = context_.tables.operators.rows();
-    const bool includesMulDiv = context_.settings.includesMulDiv;
+    // Multiply and Divide are the operator codes with their high bit set.
+    const uint64_t mulDivBits = context_.settings.includesMulDiv ? 0xAAAAAAAAAAAAAAAAULL : 0;
     for (int64_t block = 0; block < rows; block += kRowsPerPoll) {
       if (block > 0 && poll()) return false;
       const int64_t end = std::min(rows, block + kRowsPerPoll);
@@ -274,7 +275,7 @@ class OrderingSearch {
       }
       for (size_t k = 0; k < passed; ++k) {
         const int64_t p = passedRows_[k];
-        if (includesMulDiv && !groupings_.hasMulDiv[static_cast<size_t>(p)]) continue;
+        if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
         if (!seen_.insert(parenthesesOf(renderer_->tree(treeIndex), p), p)) continue;
         candidates_.expressions.appendDescribed(GroupingRenderer::describe(treeIndex, p));
         candidates_.answers.push_back(static_cast<int32_t>(values[p]));

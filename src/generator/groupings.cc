@@ -1,6 +1,5 @@
 #include <unordered_map>
 
-#include "generator/reduction.h"
 #include "generator/tables.h"
 
 namespace generator {
@@ -67,7 +66,7 @@ class RowReplay {
 
 }  // namespace
 
-Groupings analyzeGroupings(const RowTable& combinations, const RowTable& operators) {
+Groupings analyzeGroupings(const RowTable& combinations) {
   const int32_t n = combinations.columns() + 1;
   Groupings result;
   result.firstRowOf.assign(static_cast<size_t>(combinations.rows()), -1);
@@ -79,12 +78,6 @@ Groupings analyzeGroupings(const RowTable& combinations, const RowTable& operato
     if (!seen.emplace(replay.treeKey(), index).second) continue;
     result.firstRowOf[static_cast<size_t>(o)] = index;
     result.trees.push_back(replay.grouping());
-  }
-  result.hasMulDiv.resize(static_cast<size_t>(operators.rows()));
-  for (int64_t p = 0; p < operators.rows(); ++p) {
-    bool found = false;
-    for (int32_t c = 0; c < operators.columns(); ++c) found = found || operators.at(p, c) >= Multiply;
-    result.hasMulDiv[static_cast<size_t>(p)] = found;
   }
   return result;
 }

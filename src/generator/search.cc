@@ -26,7 +26,7 @@ bool containsMulDiv(std::string_view text, bool computerOperator) {
 
 void acceptCandidate(std::string_view text, double value, const Settings& settings,
                      Candidates candidates) {
-  if (!isAcceptableValue(value, settings)) return;
+  if (!AcceptedValues(settings).accepts(value)) return;
   // The multiplication test depends on the text alone, so asking it before
   // the duplicate test drops and keeps exactly the same expressions.
   if (settings.includesMulDiv && !containsMulDiv(text, settings.computerOperator)) return;

@@ -71,10 +71,6 @@ struct AcceptedValues {
   double high;
 };
 
-inline bool isAcceptableValue(double value, const Settings& settings) {
-  return AcceptedValues(settings).accepts(value);
-}
-
 // Whether an expression text contains a multiplication or a division.
 bool containsMulDiv(std::string_view text, bool computerOperator);
 // Collects the expression if its value is acceptable, its text new, and it

@@ -75,7 +75,7 @@ Tables buildTables(int32_t n) {
     Tables tables;
     tables.combinations = buildCombinationTable(n);
     tables.operators = buildOperatorTable(n);
-    tables.groupings = analyzeGroupings(tables.combinations, tables.operators);
+    tables.groupings = analyzeGroupings(tables.combinations);
     return tables;
   } catch (const std::bad_alloc&) {
     throw TableAllocationFailure();

@@ -70,11 +70,9 @@ struct Groupings {
   // of, or -1 when an earlier row builds the same tree.
   std::vector<int32_t> firstRowOf;
   std::vector<Grouping> trees;
-  // For each operator row, whether it has a multiplication or a division.
-  std::vector<bool> hasMulDiv;
 };
 
-Groupings analyzeGroupings(const RowTable& combinations, const RowTable& operators);
+Groupings analyzeGroupings(const RowTable& combinations);
 
 struct Tables {
   RowTable combinations;

@@ -4,22 +4,17 @@
 
 #include <cmath>
 
+#include "generator/search_support.h"
+
 namespace {
 
 using namespace generator;
+using testing_support::readable;
 
 Term reduce(const std::vector<int32_t>& values, std::vector<int32_t> combination,
             std::vector<int32_t> operators, bool computerOperator = false) {
   ReductionWork work(static_cast<int32_t>(values.size()));
   return reduceExpression(values, combination.data(), operators.data(), computerOperator, work);
-}
-
-// Writes the signs as x and : so that expected texts read easily.
-std::string readable(std::string text) {
-  for (auto [sign, letter] : {std::pair{kMultiplySign, "x"}, std::pair{kDivideSign, ":"}}) {
-    for (size_t at; (at = text.find(sign)) != std::string::npos;) text.replace(at, 2, letter);
-  }
-  return text;
 }
 
 TEST(Reduction, FirstExampleBytesInBothSignSets) {
