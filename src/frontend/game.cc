@@ -28,19 +28,19 @@ void writeLines(console::Console& console, const std::string& text) {
   throw ProgramExit{1};
 }
 
-generator::Tables buildTablesOrExit(console::Console& console, int32_t n) {
+// Builds the question's tables and runs its passes (false: interrupted).
+// Memory that runs out, for the tables or while the lists grow, ends the
+// program with the two failure lines.
+bool makeQuestion(console::Console& console, const Settings& settings, bool& stopRequested,
+                  std::time_t now, generator::Question& question) {
   try {
-    return generator::buildTables(n);
-  } catch (const generator::TableAllocationFailure&) {
-    reportOutOfMemory(console);
-  }
-}
-
-// Runs the passes; memory that runs out while the lists grow ends the
-// program the way tables too large for memory do, with the terminal restored.
-bool runPassesOrExit(console::Console& console, generator::Question& question,
-                     generator::ParameterDraw& draw, generator::SearchContext& context) {
-  try {
+    generator::ParameterDraw draw(now);
+    // The tables come before the draw so that a parameter count too large
+    // for memory fails at once instead of first drawing that many values.
+    const generator::Tables tables = generator::buildTables(settings.parameterCount);
+    draw.firstDraw(settings, question.parameters);
+    generator::ConsoleSearchMonitor monitor(console);
+    generator::SearchContext context{settings, tables, monitor, stopRequested};
     return generator::runPasses(question, draw, context);
   } catch (const std::bad_alloc&) {
     reportOutOfMemory(console);
@@ -53,14 +53,7 @@ void playQuestion(console::Console& console, const Settings& settings, bool& sto
                   std::time_t now) {
   console.showCursor(false);
   generator::Question question;
-  generator::ParameterDraw draw(now);
-  // The tables come before the draw so that a parameter count too large
-  // for memory fails at once instead of first drawing that many values.
-  const generator::Tables tables = buildTablesOrExit(console, settings.parameterCount);
-  draw.firstDraw(settings, question.parameters);
-  generator::ConsoleSearchMonitor monitor(console);
-  generator::SearchContext context{settings, tables, monitor, stopRequested};
-  if (!runPassesOrExit(console, question, draw, context)) return;
+  if (!makeQuestion(console, settings, stopRequested, now, question)) return;
 
   console.clearScreen();
   writeLines(console, questionScreen(question));

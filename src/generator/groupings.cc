@@ -1,4 +1,6 @@
+#include <cstddef>
 #include <unordered_map>
+#include <vector>
 
 #include "generator/tables.h"
 

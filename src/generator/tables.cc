@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <new>
+#include <stdexcept>
 
 namespace generator {
 namespace {
@@ -77,8 +78,6 @@ Tables buildTables(int32_t n) {
     tables.operators = buildOperatorTable(n);
     tables.groupings = analyzeGroupings(tables.combinations);
     return tables;
-  } catch (const std::bad_alloc&) {
-    throw TableAllocationFailure();
   } catch (const std::length_error&) {
     throw TableAllocationFailure();
   }

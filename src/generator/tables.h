@@ -3,14 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <new>
 #include <vector>
 
 namespace generator {
 
-// Thrown when the tables of a question cannot be allocated.
-struct TableAllocationFailure : std::runtime_error {
-  TableAllocationFailure() : std::runtime_error("Too many numbers.") {}
+// Thrown when the tables of a question cannot be allocated: like any other
+// failed allocation, so that one handler serves both.
+struct TableAllocationFailure : std::bad_alloc {
+  const char* what() const noexcept override { return "Too many numbers."; }
 };
 
 // k! for k >= 1, and 1 below; exact up to k = 20.

@@ -182,6 +182,28 @@ void printSummary(const generator::Question& q, std::ostream& out) {
   out << "\n";
 }
 
+// Runs the search over the numbers and prints what it collected.
+void solve(const SolveOptions& options, const SolveOutput& output) {
+  const generator::Tables tables = generator::buildTables(options.settings.parameterCount);
+  generator::Question question;
+  question.parameters = options.numbers;
+  {
+    // The progress line is erased when the monitor goes, before any output.
+    SolveMonitor monitor(output,
+                         generator::distinctOrderingCount(question.parameters, options.settings.orderSwap));
+    bool stopRequested = false;
+    generator::SearchContext context{options.settings, tables, monitor, stopRequested};
+    generator::runSearchPass(question.parameters, context,
+                             {question.CandidateExpressions, question.CandidateAnswers});
+  }
+  if (options.countOnly) {
+    printSummary(question, output.out);
+  } else {
+    printExpressions(question, options, output);
+  }
+  output.out.flush();
+}
+
 }  // namespace
 
 std::optional<SolveOptions> parseSolveArguments(const std::vector<std::string>& args,
@@ -200,30 +222,12 @@ int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& out
     output.out << kUsage;
     return 0;
   }
-  generator::Tables tables;
   try {
-    tables = generator::buildTables(options->settings.parameterCount);
-  } catch (const generator::TableAllocationFailure&) {
+    solve(*options, output);
+  } catch (const std::bad_alloc&) {
     output.err << "Too many numbers.\n";
     return 1;
   }
-  generator::Question question;
-  question.parameters = options->numbers;
-  {
-    // The progress line is erased when the monitor goes, before any output.
-    SolveMonitor monitor(output,
-                         generator::distinctOrderingCount(question.parameters, options->settings.orderSwap));
-    bool stopRequested = false;
-    generator::SearchContext context{options->settings, tables, monitor, stopRequested};
-    generator::runSearchPass(question.parameters, context,
-                             {question.CandidateExpressions, question.CandidateAnswers});
-  }
-  if (options->countOnly) {
-    printSummary(question, output.out);
-  } else {
-    printExpressions(question, *options, output);
-  }
-  output.out.flush();
   return 0;
 }
 
