@@ -1,8 +1,7 @@
 #include "solver/solve_command.h"
 
 #include <charconv>
-#include <functional>
-#include <map>
+#include <string_view>
 
 #include "console/progress_line.h"
 #include "console/text.h"
@@ -41,6 +40,32 @@ std::optional<int32_t> parseInt32(const std::string& text) {
 bool looksLikeNumber(const std::string& arg) {
   return arg.size() >= 2 && arg[0] == '-' &&
          arg.find_first_not_of("0123456789", 1) == std::string::npos;
+}
+
+// An option by its short and long name: a flag it sets, or, without one,
+// an option that takes a number (-a, -t).
+struct OptionSpec {
+  std::string_view shortName;
+  std::string_view longName;
+  bool& (*flag)(SolveOptions&);
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"-r", "--order-swap", [](SolveOptions& o) -> bool& { return o.settings.orderSwap; }},
+    {"-c", "--computer-operator", [](SolveOptions& o) -> bool& { return o.settings.computerOperator; }},
+    {"-m", "--allow-negative", [](SolveOptions& o) -> bool& { return o.settings.allowNegative; }},
+    {"-i", "--includes-muldiv", [](SolveOptions& o) -> bool& { return o.settings.includesMulDiv; }},
+    {"", "--count", [](SolveOptions& o) -> bool& { return o.countOnly; }},
+    {"-h", "--help", [](SolveOptions& o) -> bool& { return o.help; }},
+    {"-a", "--max-abs", nullptr},
+    {"-t", "--target", nullptr},
+};
+
+const OptionSpec* findOption(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.shortName || name == spec.longName) return &spec;
+  }
+  return nullptr;
 }
 
 class ArgumentParser {
@@ -91,44 +116,33 @@ class ArgumentParser {
     }
     for (size_t k = 1; k < arg.size(); ++k) {
       const std::string name = std::string("-") + arg[k];
-      if (takesValue(name) && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
+      const OptionSpec* spec = findOption(name);
+      if (spec && !spec->flag && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
       if (!applyOption(name, std::nullopt)) return false;
     }
     return true;
   }
 
-  static bool takesValue(const std::string& name) {
-    return name == "-a" || name == "-t" || name == "--max-abs" || name == "--target";
-  }
-
   bool applyOption(const std::string& name, std::optional<std::string> value) {
-    Settings& s = options_.settings;
-    const std::map<std::string, std::function<void()>> flags = {
-        {"-r", [&] { s.orderSwap = true; }},        {"--order-swap", [&] { s.orderSwap = true; }},
-        {"-c", [&] { s.computerOperator = true; }}, {"--computer-operator", [&] { s.computerOperator = true; }},
-        {"-m", [&] { s.allowNegative = true; }},    {"--allow-negative", [&] { s.allowNegative = true; }},
-        {"-i", [&] { s.includesMulDiv = true; }},   {"--includes-muldiv", [&] { s.includesMulDiv = true; }},
-        {"--count", [&] { options_.countOnly = true; }},
-        {"-h", [&] { options_.help = true; }},      {"--help", [&] { options_.help = true; }},
-    };
-    if (auto flag = flags.find(name); flag != flags.end()) {
+    const OptionSpec* spec = findOption(name);
+    if (!spec) return fail("unknown option '" + name + "'");
+    if (spec->flag) {
       if (value) return fail("option '" + name + "' takes no value");
-      flag->second();
+      spec->flag(options_) = true;
       return true;
     }
-    if (!takesValue(name)) return fail("unknown option '" + name + "'");
     if (!value) {
       if (i_ + 1 >= args_.size()) return fail("option '" + name + "' needs a value");
       value = args_[++i_];
     }
     const auto number = parseInt32(*value);
     if (!number) return fail("option '" + name + "' needs a 32-bit integer, not '" + *value + "'");
-    if (name == "-t" || name == "--target") {
+    if (spec->longName == "--target") {
       options_.target = *number;
     } else if (*number < 1) {
       return fail("the maximum absolute value must be at least 1");
     } else {
-      s.maxAbsValue = *number;
+      options_.settings.maxAbsValue = *number;
     }
     return true;
   }
