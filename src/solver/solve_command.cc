@@ -44,13 +44,13 @@ bool looksLikeNumber(const std::string& arg) {
 
 // An option by its short and long name: a flag it sets, or, without one,
 // an option that takes a number (-a, -t).
-struct OptionSpec {
+struct OptionName {
   std::string_view shortName;
   std::string_view longName;
   bool& (*flag)(SolveOptions&);
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionName kOptions[] = {
     {"-r", "--order-swap", [](SolveOptions& o) -> bool& { return o.settings.orderSwap; }},
     {"-c", "--computer-operator", [](SolveOptions& o) -> bool& { return o.settings.computerOperator; }},
     {"-m", "--allow-negative", [](SolveOptions& o) -> bool& { return o.settings.allowNegative; }},
@@ -61,9 +61,9 @@ constexpr OptionSpec kOptions[] = {
     {"-t", "--target", nullptr},
 };
 
-const OptionSpec* findOption(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.shortName || name == spec.longName) return &spec;
+const OptionName* findOption(std::string_view name) {
+  for (const OptionName& option : kOptions) {
+    if (name == option.shortName || name == option.longName) return &option;
   }
   return nullptr;
 }
@@ -116,19 +116,19 @@ class ArgumentParser {
     }
     for (size_t k = 1; k < arg.size(); ++k) {
       const std::string name = std::string("-") + arg[k];
-      const OptionSpec* spec = findOption(name);
-      if (spec && !spec->flag && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
+      const OptionName* option = findOption(name);
+      if (option && !option->flag && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
       if (!applyOption(name, std::nullopt)) return false;
     }
     return true;
   }
 
   bool applyOption(const std::string& name, std::optional<std::string> value) {
-    const OptionSpec* spec = findOption(name);
-    if (!spec) return fail("unknown option '" + name + "'");
-    if (spec->flag) {
+    const OptionName* option = findOption(name);
+    if (!option) return fail("unknown option '" + name + "'");
+    if (option->flag) {
       if (value) return fail("option '" + name + "' takes no value");
-      spec->flag(options_) = true;
+      option->flag(options_) = true;
       return true;
     }
     if (!value) {
@@ -137,7 +137,7 @@ class ArgumentParser {
     }
     const auto number = parseInt32(*value);
     if (!number) return fail("option '" + name + "' needs a 32-bit integer, not '" + *value + "'");
-    if (spec->longName == "--target") {
+    if (option->longName == "--target") {
       options_.target = *number;
     } else if (*number < 1) {
       return fail("the maximum absolute value must be at least 1");
