@@ -3,28 +3,29 @@
 #include <benchmark/benchmark.h>
 
 #include "generator/answer.h"
-#include "generator/search.h"
+#include "generator/fast_search.h"
+#include "generator/reference_search.h"
 #include "generator/tables.h"
 
 namespace {
 
 class QuietMonitor final : public generator::SearchMonitor {
  public:
-  bool pollStopKey() override { return false; }
-  void writeMark(std::string_view) override {}
+  void rowStarted(int64_t) override {}
+  void orderingFinished() override {}
+  bool shouldStop() override { return false; }
 };
 
 const std::vector<int32_t> kNumbers = {3, 7, 9, 12, 5, 8};
 
 void searchPass(benchmark::State& state, generator::SearchEngine engine) {
   const auto n = static_cast<int32_t>(state.range(0));
-  Settings settings;
+  generator::Settings settings;
   settings.orderSwap = state.range(1) != 0;
   const std::vector<int32_t> parameters(kNumbers.begin(), kNumbers.begin() + n);
   const generator::Tables tables = generator::buildTables(n);
   QuietMonitor monitor;
-  bool stop = false;
-  generator::SearchContext context{settings, tables, monitor, stop};
+  const generator::SearchContext context{settings, tables, monitor};
   generator::Question question;
   for (auto _ : state) {
     engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});

@@ -5,7 +5,6 @@
 #include <sstream>
 #include <string>
 
-#include "frontend/game.h"
 #include "frontend/menu.h"
 #include "scripted_console.h"
 
@@ -26,12 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   for (const char* key : {"p", "n", "a"}) {
     testing_support::ScriptedConsole menu({"", key, "s"}, input);
-    Settings settings;
-    bool stop = true;
-    try {
-      frontend::runMenu(menu, settings, stop);
-    } catch (const frontend::ProgramExit& exit) {
-      if (exit.status != 0) std::abort();
+    generator::Settings settings;
+    const frontend::Next next = frontend::runMenu(menu, settings);
+    if (next.kind == frontend::Next::Exit) {
+      if (next.exitStatus != 0) std::abort();
       continue;  // input ended at the prompt
     }
     if (settings.parameterCount < 3 || settings.candidateCount < 1 || settings.maxAbsValue < 1) std::abort();

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#include "generator/fast_search.h"
 #include "generator/search_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   const int n = 3 + data[0] % 3;
-  Settings settings;
+  generator::Settings settings;
   settings.orderSwap = (data[1] & 1) && n < 5;
   settings.computerOperator = data[1] & 2;
   settings.allowNegative = data[1] & 4;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/sequences.h"
 
 namespace testing_support {
 
@@ -30,9 +31,9 @@ class ScriptedConsole : public console::Console {
 
   // Everything written, with clears and cursor calls as their escape bytes.
   std::string output;
-  static constexpr const char* kClear = "\x1b[H\x1b[2J\x1b[3J";
-  static constexpr const char* kHide = "\x1b[?25l";
-  static constexpr const char* kShow = "\x1b[?25h";
+  static constexpr const char* kClear = console::kClearScreen;
+  static constexpr const char* kHide = console::kHideCursor;
+  static constexpr const char* kShow = console::kShowCursor;
 
  private:
   std::deque<std::string> groups_;

@@ -5,11 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "console/sequences.h"
+
 namespace console {
 namespace {
 
 constexpr auto kRedrawEvery = std::chrono::milliseconds(250);
-constexpr char kEraseLine[] = "\r\x1b[K";
 
 void writeText(int fd, const std::string& text) {
   if (::write(fd, text.data(), text.size()) < 0) {

@@ -5,20 +5,28 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
-#include <iterator>
+#include <stdexcept>
 
+#include "console/sequences.h"
 #include "console/text.h"
 
 namespace console {
 namespace {
 
-constexpr char kHideCursor[] = "\x1b[?25l";
-constexpr char kShowCursor[] = "\x1b[?25h";
-constexpr char kClear[] = "\x1b[H\x1b[2J\x1b[3J";
-constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-// Every signal whose handling the terminal takes over while it exists.
-constexpr int kHandledSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGPIPE};
+// The signals that end the program after the terminal is restored.
+constexpr std::array kEndingSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+
+// Every signal whose handling the terminal takes over while it exists: the
+// ending ones, the stop key, and closed pipes.
+constexpr auto kHandledSignals = [] {
+  std::array<int, kEndingSignals.size() + 2> all{};
+  for (size_t i = 0; i < kEndingSignals.size(); ++i) all[i] = kEndingSignals[i];
+  all[kEndingSignals.size()] = SIGTSTP;
+  all[kEndingSignals.size() + 1] = SIGPIPE;
+  return all;
+}();
 
 // --- Terminal modes and signals ------------------------------------------
 // Plain globals, because the signal handlers need them.
@@ -26,9 +34,10 @@ constexpr int kHandledSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SI
 int gInFd = -1;
 int gOutFd = -1;
 bool gIsTty = false;
+bool gTerminalExists = false;
 struct termios gOriginal;
 volatile sig_atomic_t gCursorHidden = 0;
-struct sigaction gPreviousActions[std::size(kHandledSignals)];
+struct sigaction gPreviousActions[kHandledSignals.size()];
 
 // Writes all of a buffer, retrying after interruptions; async-signal-safe.
 bool writeAll(int fd, const char* data, size_t size) {
@@ -117,12 +126,15 @@ void installEndingHandler(int sig) {
 }  // namespace
 
 Terminal::Terminal(int inFd, int outFd)
-    : inFd_(inFd), outFd_(outFd), shiftJis_(localeIsShiftJis()) {
+    : inFd_(inFd), outFd_(outFd), shiftJis_(localeShowsShiftJis()) {
+  // The signal handlers restore one terminal; a second would be left as is.
+  if (gTerminalExists) throw std::logic_error("only one Terminal may exist at a time");
+  gTerminalExists = true;
   gInFd = inFd;
   gOutFd = outFd;
   gCursorHidden = 0;
   gIsTty = isatty(inFd) && tcgetattr(inFd, &gOriginal) == 0;
-  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
+  for (size_t i = 0; i < kHandledSignals.size(); ++i) {
     sigaction(kHandledSignals[i], nullptr, &gPreviousActions[i]);
   }
   for (int sig : kEndingSignals) installEndingHandler(sig);
@@ -136,9 +148,10 @@ Terminal::Terminal(int inFd, int outFd)
 Terminal::~Terminal() {
   if (!outputClosed_) writeAll(outFd_, output_.data(), output_.size());
   restoreTerminal();
-  for (size_t i = 0; i < std::size(kHandledSignals); ++i) {
+  for (size_t i = 0; i < kHandledSignals.size(); ++i) {
     sigaction(kHandledSignals[i], &gPreviousActions[i], nullptr);
   }
+  gTerminalExists = false;
 }
 
 int Terminal::readKey() {
@@ -194,7 +207,7 @@ void Terminal::flush() {
 }
 
 void Terminal::clearScreen() {
-  output_ += kClear;
+  output_ += kClearScreen;
   flush();
 }
 

@@ -1,5 +1,5 @@
 // The real terminal on POSIX file descriptors. This is the only code that
-// touches termios, signals and escape sequences.
+// touches termios and signals; the sequences it writes are in sequences.h.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,8 @@ class Terminal final : public Console {
  public:
   // Takes over the terminal on inFd/outFd: keys unechoed and unbuffered
   // when inFd is a terminal, and handlers that restore it on every signal
-  // that ends or stops the program. Only one Terminal may exist at a time.
+  // that ends or stops the program. Only one Terminal may exist at a time:
+  // a second one throws std::logic_error.
   Terminal(int inFd, int outFd);
   // Restores the terminal as it was found.
   ~Terminal() override;

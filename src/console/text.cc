@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <clocale>
 
 namespace console {
 
-bool localeIsShiftJis() {
-  std::setlocale(LC_ALL, "");
+bool localeShowsShiftJis() {
   std::string codeset = nl_langinfo(CODESET);
   std::transform(codeset.begin(), codeset.end(), codeset.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });

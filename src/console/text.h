@@ -6,9 +6,9 @@
 
 namespace console {
 
-// True when the locale's codeset shows Shift_JIS bytes as they are.
-// Calls setlocale(LC_ALL, "") first.
-bool localeIsShiftJis();
+// True when the codeset of the locale in force shows Shift_JIS bytes as
+// they are. The program sets its locale from the environment at start.
+bool localeShowsShiftJis();
 
 // Returns the bytes to send to the terminal for program text: the
 // multiplication sign 81 7E and the division sign 81 80 become UTF-8

@@ -2,17 +2,17 @@
 
 #include <new>
 
+#include "frontend/flow.h"
 #include "frontend/menu.h"
+#include "frontend/search_monitor.h"
 #include "generator/parameters.h"
 #include "generator/tables.h"
 
 namespace frontend {
 namespace {
 
-// The exit status when the screen can no longer be written.
-constexpr int kOutputClosedStatus = 1;
-
-bool isMenuKey(int key) { return key == 's' || key == 'S'; }
+// The exit status when memory runs out or the screen can no longer be written.
+constexpr int kFailureStatus = 1;
 
 // Writes text made of whole lines and makes it visible.
 void writeLines(console::Console& console, const std::string& text) {
@@ -21,62 +21,60 @@ void writeLines(console::Console& console, const std::string& text) {
 }
 
 // Memory ran out for the question: two lines, one key, exit status 1.
-[[noreturn]] void reportOutOfMemory(console::Console& console) {
+Next reportOutOfMemory(console::Console& console) {
   writeLines(console, "Too many numbers.\n");
   writeLines(console, "Please press any key.\a \n");
   console.readKey();
-  throw ProgramExit{1};
+  return {Next::Exit, kFailureStatus};
 }
 
-// Builds the question's tables and runs its passes (false: interrupted).
-// Memory that runs out, for the tables or while the lists grow, ends the
-// program with the two failure lines.
-bool makeQuestion(console::Console& console, const Settings& settings, bool& stopRequested,
-                  std::time_t now, generator::Question& question) {
+enum class Made { Question, Stopped, OutOfMemory };
+
+// Builds the question's tables and runs its passes. Memory that runs out,
+// for the tables or while the lists grow, is reported as such.
+Made makeQuestion(console::Console& console, const generator::Settings& settings, std::time_t now,
+                  generator::Question& question) {
   try {
     generator::ParameterDraw draw(now);
     // The tables come before the draw so that a parameter count too large
     // for memory fails at once instead of first drawing that many values.
     const generator::Tables tables = generator::buildTables(settings.parameterCount);
     draw.firstDraw(settings, question.parameters);
-    generator::ConsoleSearchMonitor monitor(console);
-    generator::SearchContext context{settings, tables, monitor, stopRequested};
-    return generator::runPasses(question, draw, context);
+    GameSearchMonitor monitor(console);
+    const generator::SearchContext context{settings, tables, monitor};
+    return generator::runPasses(question, draw, context) == generator::SearchEnd::Completed ? Made::Question
+                                                                                           : Made::Stopped;
   } catch (const std::bad_alloc&) {
-    reportOutOfMemory(console);
+    return Made::OutOfMemory;
   }
 }
 
-// Makes one question and shows it; on return the question is released and
-// stopRequested tells whether the menu is to open.
-void playQuestion(console::Console& console, const Settings& settings, bool& stopRequested,
-                  std::time_t now) {
+// Waits for the key that ends a screen: Next::Question means go on.
+Next screenKey(console::Console& console) {
+  const int key = waitForKey(console);
+  if (key == console::kEndOfInput) return {Next::Exit, 0};
+  return {isMenuKey(key) ? Next::Menu : Next::Question};
+}
+
+// Makes one question and shows it; the question is released on return.
+Next playQuestion(console::Console& console, const generator::Settings& settings, std::time_t now) {
   console.showCursor(false);
   generator::Question question;
-  if (!makeQuestion(console, settings, stopRequested, now, question)) return;
-
+  switch (makeQuestion(console, settings, now, question)) {
+    case Made::Stopped: return {Next::Menu};
+    case Made::OutOfMemory: return reportOutOfMemory(console);
+    case Made::Question: break;
+  }
   console.clearScreen();
   writeLines(console, questionScreen(question));
-  if (isMenuKey(waitForKey(console))) {
-    stopRequested = true;
-    return;
-  }
+  if (const Next next = screenKey(console); next.kind != Next::Question) return next;
   writeLines(console, answerScreen(question));
-  if (isMenuKey(waitForKey(console))) {
-    stopRequested = true;
-    return;
-  }
+  if (const Next next = screenKey(console); next.kind != Next::Question) return next;
   console.clearScreen();
+  return {Next::Question};
 }
 
 }  // namespace
-
-int waitForKey(console::Console& console) {
-  const int key = console.readKey();
-  if (key == console::kEndOfInput) throw ProgramExit{0};
-  while (console.keyWaiting()) console.readKey();
-  return key;
-}
 
 std::string questionScreen(const generator::Question& question) {
   std::string screen = "Question\n\tParameters:\n\t\t";
@@ -107,23 +105,18 @@ std::string answerScreen(const generator::Question& question) {
 }
 
 int runGame(console::Console& console, const Clock& clock) {
-  Settings settings;
-  bool stopRequested = false;
+  generator::Settings settings;
+  Next next{Next::Question};
   try {
-    for (;;) {
-      if (stopRequested) runMenu(console, settings, stopRequested);
-      playQuestion(console, settings, stopRequested, clock());
+    while (next.kind != Next::Exit) {
+      next = next.kind == Next::Menu ? runMenu(console, settings) : playQuestion(console, settings, clock());
     }
-  } catch (const ProgramExit& exit) {
-    // What was written before the exit is still shown.
-    try {
-      console.flush();
-    } catch (const console::OutputClosed&) {
-    }
-    return exit.status;
+    // What was written before the end is still shown, if it can be.
+    console.flush();
   } catch (const console::OutputClosed&) {
-    return kOutputClosedStatus;
+    if (next.kind != Next::Exit) return kFailureStatus;
   }
+  return next.exitStatus;
 }
 
 }  // namespace frontend

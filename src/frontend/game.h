@@ -11,17 +11,7 @@
 
 namespace frontend {
 
-// Thrown to end the program with an exit status, after unwinding
-// everything the current question holds.
-struct ProgramExit {
-  int status;
-};
-
 using Clock = std::function<std::time_t()>;
-
-// Reads one key, then discards every key already waiting. Returns the
-// first key's code; ends the program with status 0 when input has ended.
-int waitForKey(console::Console& console);
 
 std::string questionScreen(const generator::Question& question);
 std::string answerScreen(const generator::Question& question);

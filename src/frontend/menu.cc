@@ -5,8 +5,6 @@
 #include <limits>
 #include <string>
 
-#include "frontend/game.h"
-
 namespace frontend {
 namespace {
 
@@ -31,7 +29,7 @@ bool isSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 const char* onOff(bool flag) { return flag ? "ON" : "OFF"; }
 
-std::string menuText(const Settings& s) {
+std::string menuText(const generator::Settings& s) {
   std::string text = "Change settings\n";
   text += std::string("\tOrder swap(r):") + onOff(s.orderSwap) + "\n";
   text += std::string("\tComputer operator(c):") + onOff(s.computerOperator) + "\n";
@@ -44,7 +42,7 @@ std::string menuText(const Settings& s) {
   return text;
 }
 
-void drawMenu(console::Console& console, const Settings& settings) {
+void drawMenu(console::Console& console, const generator::Settings& settings) {
   console.showCursor(true);
   console.clearScreen();
   console.write(menuText(settings));
@@ -58,20 +56,21 @@ void discardLine(console::Console& console) {
   }
 }
 
-// Prompts until the field holds a number at least the prompt's bound.
-void readNumber(console::Console& console, const NumberPrompt& prompt, int32_t& field) {
+// Prompts until the field holds a number at least the prompt's bound
+// (true) or input ends (false).
+bool readNumber(console::Console& console, const NumberPrompt& prompt, int32_t& field) {
   for (;;) {
     console.write(prompt.prompt);
     console.flush();
     switch (extractInt32(console, field)) {
       case Extraction::EndOfInput:
-        throw ProgramExit{0};
+        return false;
       case Extraction::Failed:
         discardLine(console);
         field = -1;
         break;
       case Extraction::Number:
-        if (field >= prompt.lowerBound) return;
+        if (field >= prompt.lowerBound) return true;
         break;
     }
     console.write(std::string(prompt.message) + "\n");
@@ -102,26 +101,29 @@ Extraction extractInt32(console::Console& console, int32_t& value) {
   return Extraction::Number;
 }
 
-void runMenu(console::Console& console, Settings& settings, bool& stopRequested) {
+Next runMenu(console::Console& console, generator::Settings& settings) {
+  constexpr Next kEndOfInput{Next::Exit, 0};
   for (;;) {
     drawMenu(console, settings);
     const int key = waitForKey(console);
+    if (key == console::kEndOfInput) return kEndOfInput;
+    bool inputLeft = true;
     switch (key < 128 ? std::tolower(key) : key) {
       case 'r': settings.orderSwap = !settings.orderSwap; break;
       case 'c': settings.computerOperator = !settings.computerOperator; break;
       case 'm': settings.allowNegative = !settings.allowNegative; break;
       case 'i': settings.includesMulDiv = !settings.includesMulDiv; break;
-      case 'p': readNumber(console, kParameterCountPrompt, settings.parameterCount); break;
-      case 'n': readNumber(console, kCandidateCountPrompt, settings.candidateCount); break;
-      case 'a': readNumber(console, kMaxAbsValuePrompt, settings.maxAbsValue); break;
+      case 'p': inputLeft = readNumber(console, kParameterCountPrompt, settings.parameterCount); break;
+      case 'n': inputLeft = readNumber(console, kCandidateCountPrompt, settings.candidateCount); break;
+      case 'a': inputLeft = readNumber(console, kMaxAbsValuePrompt, settings.maxAbsValue); break;
       case 's':
-        stopRequested = false;
         console.clearScreen();
-        return;
+        return {Next::Question};
       case 'x':
-        throw ProgramExit{0};
+        return {Next::Exit, 0};
       default: break;
     }
+    if (!inputLeft) return kEndOfInput;
   }
 }
 

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 #include "console/console.h"
-#include "frontend/settings.h"
+#include "frontend/flow.h"
+#include "generator/settings.h"
 
 namespace frontend {
 
@@ -16,8 +17,8 @@ enum class Extraction { Number, Failed, EndOfInput };
 // everything after the number left pending.
 Extraction extractInt32(console::Console& console, int32_t& value);
 
-// Runs the menu until its s key (returns, stopRequested cleared) or its
-// x key (ends the program with status 0).
-void runMenu(console::Console& console, Settings& settings, bool& stopRequested);
+// Runs the menu until its s key (Next::Question) or its x key or the end
+// of input (Next::Exit with status 0).
+Next runMenu(console::Console& console, generator::Settings& settings);
 
 }  // namespace frontend

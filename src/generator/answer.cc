@@ -14,18 +14,17 @@ AnswerChoice selectAnswer(const std::vector<int32_t>& answers) {
   return choice;
 }
 
-bool runPasses(Question& question, ParameterDraw& draw, SearchContext& context,
-               SearchEngine engine) {
+SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext& context,
+                    SearchEngine engine) {
   for (;;) {
-    if (context.stopRequested) return false;
     draw.redraw(context.settings, question.parameters);
-    engine(question.parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
-    if (context.stopRequested) return false;
+    const Candidates candidates{question.CandidateExpressions, question.CandidateAnswers};
+    if (engine(question.parameters, context, candidates) == SearchEnd::Stopped) return SearchEnd::Stopped;
     if (question.CandidateAnswers.empty()) continue;
     const AnswerChoice choice = selectAnswer(question.CandidateAnswers);
     question.answer = choice.answer;
     question.exampleCount = choice.exampleCount;
-    if (question.exampleCount <= context.settings.candidateCount) return true;
+    if (question.exampleCount <= context.settings.candidateCount) return SearchEnd::Completed;
   }
 }
 

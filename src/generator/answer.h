@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "frontend/settings.h"
 #include "generator/expression_list.h"
+#include "generator/fast_search.h"
 #include "generator/parameters.h"
 #include "generator/search.h"
 
@@ -30,9 +30,9 @@ struct AnswerChoice {
 AnswerChoice selectAnswer(const std::vector<int32_t>& answers);
 
 // Runs passes, redrawing one parameter before each, until one has an
-// answer with at most candidateCount expressions (true) or the search is
-// stopped (false, stopRequested set).
-bool runPasses(Question& question, ParameterDraw& draw, SearchContext& context,
-               SearchEngine engine = runSearchPass);
+// answer with at most candidateCount expressions (Completed, the question
+// made) or the monitor stops the search (Stopped).
+SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext& context,
+                    SearchEngine engine = runSearchPass);
 
 }  // namespace generator

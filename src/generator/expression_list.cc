@@ -10,16 +10,15 @@ std::string_view ExpressionList::textAt(size_t i) const {
 }
 
 std::string ExpressionList::operator[](size_t i) const {
-  return texts_ ? std::string(textAt(i)) : renderer_->render(i, descriptions_[i]);
+  return renderer_ ? renderer_->render(i, descriptions_[i]) : std::string(textAt(i));
 }
 
-void ExpressionList::clear() {
-  texts_ = true;
+void ExpressionList::clear(std::shared_ptr<const ExpressionRenderer> renderer) {
   arena_.clear();
   ends_.clear();
   present_.clear();
   descriptions_.clear();
-  renderer_.reset();
+  renderer_ = std::move(renderer);
 }
 
 bool ExpressionList::appendIfNew(std::string_view text) {
@@ -29,11 +28,6 @@ bool ExpressionList::appendIfNew(std::string_view text) {
   arena_.resize(arena_.size() - text.size());
   ends_.pop_back();
   return false;
-}
-
-void ExpressionList::setRenderer(std::shared_ptr<const ExpressionRenderer> renderer) {
-  texts_ = false;
-  renderer_ = std::move(renderer);
 }
 
 }  // namespace generator

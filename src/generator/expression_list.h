@@ -1,7 +1,8 @@
-// The collected expressions of a pass, in the order collected. An entry is
-// either its text, kept in one byte arena, or a short description from
-// which a renderer builds the text when it is asked for: a pass collects
-// millions of expressions, and only a few are ever shown.
+// The collected expressions of a pass, in the order collected. A list holds
+// either texts, kept in one byte arena with a duplicate test, or short
+// descriptions from which a renderer builds the texts when they are asked
+// for: a pass collects millions of expressions, and only a few are ever
+// shown. Which of the two it holds is chosen when it is emptied.
 #pragma once
 
 #include <cstdint>
@@ -28,17 +29,18 @@ class ExpressionList {
   ExpressionList(const ExpressionList&) = delete;
   ExpressionList& operator=(const ExpressionList&) = delete;
 
-  size_t size() const { return texts_ ? ends_.size() : descriptions_.size(); }
+  size_t size() const { return renderer_ ? descriptions_.size() : ends_.size(); }
   // The text of entry i, as Shift_JIS bytes.
   std::string operator[](size_t i) const;
-  // Empties the list; it then holds texts until a renderer is set.
-  void clear();
+  // Empties the list. Without a renderer it then holds texts; with one,
+  // descriptions that the renderer turns into texts.
+  void clear(std::shared_ptr<const ExpressionRenderer> renderer = nullptr);
 
-  // Appends the text unless an equal one is present; true when appended.
+  // A list of texts: appends the text unless an equal one is present;
+  // true when appended.
   bool appendIfNew(std::string_view text);
 
-  // Makes the list hold descriptions rendered by the renderer.
-  void setRenderer(std::shared_ptr<const ExpressionRenderer> renderer);
+  // A list of descriptions: appends one.
   void appendDescribed(uint64_t description) { descriptions_.push_back(description); }
 
  private:
@@ -53,7 +55,6 @@ class ExpressionList {
     bool operator()(uint32_t a, uint32_t b) const { return list->textAt(a) == list->textAt(b); }
   };
 
-  bool texts_ = true;
   std::string arena_;
   std::vector<uint64_t> ends_;
   std::unordered_set<uint32_t, HashAt, EqualAt> present_;

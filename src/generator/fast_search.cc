@@ -11,11 +11,12 @@
 //   same text exactly when they put the same parentheses before and after
 //   each value, so a count of those stands for the text. Texts of different
 //   orderings spell different value sequences and never meet.
+#include "generator/fast_search.h"
+
 #include <algorithm>
 
-#include "generator/orderings.h"
 #include "generator/reduction.h"
-#include "generator/search.h"
+#include "generator/reference_search.h"
 
 namespace generator {
 namespace {
@@ -119,12 +120,10 @@ inline uint64_t encloses(uint32_t table, uint64_t operatorRow, int32_t opShift, 
   return (table >> index) & 1;
 }
 
-// Renders the texts of a pass's described expressions: it keeps each
-// searched ordering's value texts and the prepared groupings.
-class GroupingRenderer final : public ExpressionRenderer {
+// The groupings' steps as the hot loop reads them, one list per grouping.
+class PreparedGroupings {
  public:
-  GroupingRenderer(const Groupings& groupings, int32_t n, bool computerOperator)
-      : n_(n), computerOperator_(computerOperator) {
+  PreparedGroupings(const Groupings& groupings, int32_t n) : n_(n) {
     for (const Grouping& tree : groupings.trees) {
       std::vector<PreparedStep> steps;
       for (const GroupingNode& node : tree.steps) steps.push_back(prepare(tree, node));
@@ -132,25 +131,19 @@ class GroupingRenderer final : public ExpressionRenderer {
     }
   }
 
+  int32_t valueCount() const { return n_; }
   const std::vector<PreparedStep>& tree(size_t i) const { return trees_[i]; }
 
-  // Records the value texts of the ordering whose entries start at firstEntry.
-  void addOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) {
-    for (int32_t value : orderedValues) valueTexts_.push_back(leafText(value));
-    orderingStarts_.push_back(firstEntry);
-  }
-
-  static uint64_t describe(uint32_t grouping, int64_t operatorRow) {
-    return uint64_t{grouping} << 32 | static_cast<uint32_t>(operatorRow);
-  }
-
-  std::string render(size_t index, uint64_t description) const override {
-    const auto ordering = static_cast<size_t>(
-        std::upper_bound(orderingStarts_.begin(), orderingStarts_.end(), index) - orderingStarts_.begin() - 1);
-    std::string text;
-    renderNode(trees_[description >> 32], &valueTexts_[ordering * static_cast<size_t>(n_)], 2 * n_ - 2,
-               static_cast<int64_t>(description & 0xFFFFFFFFu), text);
-    return text;
+  // The parentheses key of a grouping's expression for an operator row.
+  ParenthesesKey parenthesesOf(size_t treeIndex, int64_t operatorRow) const {
+    const auto row = static_cast<uint64_t>(operatorRow);
+    ParenthesesKey key = 0;
+    // A value child's part is 0, so it needs no test here.
+    for (const PreparedStep& step : trees_[treeIndex]) {
+      key += step.leftEnclosed * encloses(kLeftEncloses, row, step.opShift, step.leftOpShift);
+      key += step.rightEnclosed * encloses(kRightEncloses, row, step.opShift, step.rightOpShift);
+    }
+    return key;
   }
 
  private:
@@ -175,6 +168,37 @@ class GroupingRenderer final : public ExpressionRenderer {
     return weight;
   }
 
+  int32_t n_;
+  std::vector<std::vector<PreparedStep>> trees_;
+};
+
+// Renders the texts of a pass's described expressions from the prepared
+// groupings and the value texts of each searched ordering.
+class GroupingRenderer final : public ExpressionRenderer {
+ public:
+  GroupingRenderer(std::shared_ptr<const PreparedGroupings> groupings, bool computerOperator)
+      : groupings_(std::move(groupings)), n_(groupings_->valueCount()), computerOperator_(computerOperator) {}
+
+  // Records the value texts of the ordering whose entries start at firstEntry.
+  void addOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) {
+    for (int32_t value : orderedValues) valueTexts_.push_back(leafText(value));
+    orderingStarts_.push_back(firstEntry);
+  }
+
+  static uint64_t describe(uint32_t grouping, int64_t operatorRow) {
+    return uint64_t{grouping} << 32 | static_cast<uint32_t>(operatorRow);
+  }
+
+  std::string render(size_t index, uint64_t description) const override {
+    const auto ordering = static_cast<size_t>(
+        std::upper_bound(orderingStarts_.begin(), orderingStarts_.end(), index) - orderingStarts_.begin() - 1);
+    std::string text;
+    renderNode(groupings_->tree(description >> 32), &valueTexts_[ordering * static_cast<size_t>(n_)],
+               2 * n_ - 2, static_cast<int64_t>(description & 0xFFFFFFFFu), text);
+    return text;
+  }
+
+ private:
   void renderNode(const std::vector<PreparedStep>& steps, const std::string* values, int32_t node,
                   int64_t operatorRow, std::string& text) const {
     if (node < n_) {
@@ -194,43 +218,42 @@ class GroupingRenderer final : public ExpressionRenderer {
     if (right) text += ')';
   }
 
+  std::shared_ptr<const PreparedGroupings> groupings_;
   int32_t n_;
   bool computerOperator_;
-  std::vector<std::vector<PreparedStep>> trees_;
   std::vector<std::string> valueTexts_;
   std::vector<size_t> orderingStarts_;
 };
 
-class OrderingSearch {
+// Reduces an ordering one grouping at a time: only the first combination
+// row of each grouping is evaluated, for every operator row at once.
+class GroupingReducer final : public OrderingReducer {
  public:
-  OrderingSearch(SearchContext& context, Candidates candidates, int32_t n)
+  GroupingReducer(const SearchContext& context, Candidates candidates, int32_t n)
       : context_(context), candidates_(candidates), n_(n), groupings_(context.tables.groupings),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
-        renderer_(std::make_shared<GroupingRenderer>(groupings_, n, context.settings.computerOperator)) {
+        prepared_(std::make_shared<PreparedGroupings>(groupings_, n)),
+        renderer_(std::make_shared<GroupingRenderer>(prepared_, context.settings.computerOperator)) {
     int64_t size = 0;
     for (const Grouping& tree : groupings_.trees) size = std::max(size, tree.bufferSize);
     buffer_.resize(static_cast<size_t>(size));
-    candidates_.expressions.setRenderer(renderer_);
   }
 
-  // Searches every combination row over one ordering of the values.
-  void search(const std::vector<int32_t>& orderedValues) {
+  std::shared_ptr<const ExpressionRenderer> renderer() const override { return renderer_; }
+
+  void beginOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) override {
     seen_.clear();
-    renderer_->addOrdering(orderedValues, candidates_.expressions.size());
+    renderer_->addOrdering(orderedValues, firstEntry);
     for (size_t i = 0; i < orderedValues.size(); ++i) leafValues_[i] = orderedValues[i];
-    const int64_t rows = context_.tables.combinations.rows();
-    for (int64_t o = 0; o < rows; ++o) {
-      context_.monitor.writeMark(kSpinnerMarks[o % 4]);
-      if (poll()) break;
-      const int32_t tree = groupings_.firstRowOf[static_cast<size_t>(o)];
-      if (tree >= 0 && !collect(static_cast<uint32_t>(tree))) break;
-    }
-    context_.monitor.writeMark(kFinishMark);
+  }
+
+  bool reduceRow(int64_t o) override {
+    if (context_.monitor.shouldStop()) return false;
+    const int32_t tree = groupings_.firstRowOf[static_cast<size_t>(o)];
+    return tree < 0 || collect(static_cast<uint32_t>(tree));
   }
 
  private:
-  bool poll() { return context_.stopRequested = context_.monitor.pollStopKey(); }
-
   const double* valuesOf(const Grouping& tree, int32_t node) const {
     if (node < n_) return &leafValues_[static_cast<size_t>(node)];
     return buffer_.data() + tree.steps[static_cast<size_t>(node - n_)].offset;
@@ -256,7 +279,7 @@ class OrderingSearch {
   }
 
   // Collects every acceptable new expression of one grouping, in operator
-  // row order; false when the key poll stopped the search.
+  // row order; false when the monitor stopped the search.
   bool collect(uint32_t treeIndex) {
     const Grouping& tree = groupings_.trees[treeIndex];
     evaluate(tree);
@@ -265,7 +288,7 @@ class OrderingSearch {
     // Multiply and Divide are the operator codes with their high bit set.
     const uint64_t mulDivBits = context_.settings.includesMulDiv ? 0xAAAAAAAAAAAAAAAAULL : 0;
     for (int64_t block = 0; block < rows; block += kRowsPerPoll) {
-      if (block > 0 && poll()) return false;
+      if (block > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, block + kRowsPerPoll);
       // Gather the operator rows whose values pass, without branches.
       size_t passed = 0;
@@ -276,7 +299,7 @@ class OrderingSearch {
       for (size_t k = 0; k < passed; ++k) {
         const int64_t p = passedRows_[k];
         if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
-        if (!seen_.insert(parenthesesOf(renderer_->tree(treeIndex), p), p)) continue;
+        if (!seen_.insert(prepared_->parenthesesOf(treeIndex, p), p)) continue;
         candidates_.expressions.appendDescribed(GroupingRenderer::describe(treeIndex, p));
         candidates_.answers.push_back(static_cast<int32_t>(values[p]));
       }
@@ -284,18 +307,7 @@ class OrderingSearch {
     return true;
   }
 
-  static ParenthesesKey parenthesesOf(const std::vector<PreparedStep>& steps, int64_t operatorRow) {
-    const auto row = static_cast<uint64_t>(operatorRow);
-    ParenthesesKey key = 0;
-    // A value child's part is 0, so it needs no test here.
-    for (const PreparedStep& step : steps) {
-      key += step.leftEnclosed * encloses(kLeftEncloses, row, step.opShift, step.leftOpShift);
-      key += step.rightEnclosed * encloses(kRightEncloses, row, step.opShift, step.rightOpShift);
-    }
-    return key;
-  }
-
-  SearchContext& context_;
+  const SearchContext& context_;
   Candidates candidates_;
   int32_t n_;
   const Groupings& groupings_;
@@ -303,25 +315,19 @@ class OrderingSearch {
   std::vector<double> leafValues_;
   std::vector<double> buffer_;
   std::vector<int64_t> passedRows_ = std::vector<int64_t>(kRowsPerPoll);
+  std::shared_ptr<const PreparedGroupings> prepared_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;
 };
 
 }  // namespace
 
-void runSearchPass(const std::vector<int32_t>& parameters, SearchContext& context,
-                   Candidates candidates) {
+SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
+                        Candidates candidates) {
   const auto n = static_cast<int32_t>(parameters.size());
-  if (n > kLargestKeyedCount) {
-    runSearchPassReference(parameters, context, candidates);
-    return;
-  }
-  candidates.expressions.clear();
-  candidates.answers.clear();
-  OrderingSearch search(context, candidates, n);
-  OrderingWalk walk(parameters, context.settings.orderSwap);
-  std::vector<int32_t> orderedValues;
-  while (!context.stopRequested && walk.next(orderedValues)) search.search(orderedValues);
+  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, candidates);
+  GroupingReducer reducer(context, candidates, n);
+  return runPassWith(reducer, parameters, context, candidates);
 }
 
 }  // namespace generator

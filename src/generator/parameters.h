@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "frontend/settings.h"
+#include "generator/settings.h"
 
 namespace generator {
 
@@ -23,8 +23,6 @@ class ParameterDraw {
   void firstDraw(const Settings& settings, std::vector<int32_t>& parameters);
   // Replaces the parameter after the one replaced last, cycling.
   void redraw(const Settings& settings, std::vector<int32_t>& parameters);
-
-  int32_t rollIndex() const { return rollIndex_; }
 
  private:
   std::mt19937 engine_;

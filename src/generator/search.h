@@ -1,52 +1,37 @@
 // One search pass: every ordering, combination row and operator row is
-// reduced, and every new acceptable expression is collected.
+// reduced, and every new acceptable expression is collected. The pass
+// skeleton here is shared by the engines, which differ only in how they
+// reduce the combination rows of one ordering.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
-#include "console/console.h"
-#include "frontend/settings.h"
 #include "generator/expression_list.h"
+#include "generator/settings.h"
 #include "generator/tables.h"
 
 namespace generator {
 
-// The spinner mark written at the start of combination row o, by o mod 4,
-// and the mark written when an ordering is done.
-inline constexpr std::string_view kSpinnerMarks[4] = {"\b\b\b-/|", "\b\b\b\\-/", "\b\b\b|\\-",
-                                                      "\b\b\b/|\\"};
-inline constexpr std::string_view kFinishMark = "\b\b\b*****";
-
-// What a search reports to and asks of the outside while it runs.
+// What a pass reports while it runs, and whom it asks whether to stop.
 class SearchMonitor {
  public:
   virtual ~SearchMonitor() = default;
-  // The key poll: true when the search is to stop.
-  virtual bool pollStopKey() = 0;
-  // Writes a progress mark.
-  virtual void writeMark(std::string_view mark) = 0;
+  // Combination row `row` of the current ordering is about to be reduced.
+  virtual void rowStarted(int64_t row) = 0;
+  // The current ordering is done, or was stopped within.
+  virtual void orderingFinished() = 0;
+  // Asked between combining steps: true stops the pass.
+  virtual bool shouldStop() = 0;
 };
 
-// The game's monitor: the s key on the console stops the search, and the
-// marks go to the console, which shows them within about a millisecond.
-class ConsoleSearchMonitor final : public SearchMonitor {
- public:
-  explicit ConsoleSearchMonitor(console::Console& console) : console_(console) {}
-  bool pollStopKey() override;
-  void writeMark(std::string_view mark) override;
-
- private:
-  console::Console& console_;
-};
-
-// Everything a pass reads besides the parameters, and the stop flag it sets.
+// Everything a pass reads besides the parameters.
 struct SearchContext {
   const Settings& settings;
   const Tables& tables;
   SearchMonitor& monitor;
-  bool& stopRequested;
 };
 
 // The lists a pass fills: entry i of answers is the value of expression i.
@@ -54,6 +39,8 @@ struct Candidates {
   ExpressionList& expressions;
   std::vector<int32_t>& answers;
 };
+
+enum class SearchEnd { Completed, Stopped };
 
 // The final values a pass accepts: whole numbers within the settings'
 // range. NaN and the infinities fail the range test.
@@ -73,18 +60,25 @@ struct AcceptedValues {
 
 // Whether an expression text contains a multiplication or a division.
 bool containsMulDiv(std::string_view text, bool computerOperator);
-// Collects the expression if its value is acceptable, its text new, and it
-// has a multiplication or division where the settings require one.
-void acceptCandidate(std::string_view text, double value, const Settings& settings,
-                     Candidates candidates);
 
-// A pass by reducing every expression step by step, as written.
-void runSearchPassReference(const std::vector<int32_t>& parameters, SearchContext& context,
-                            Candidates candidates);
-// The same pass with the same results, computed with far less work.
-void runSearchPass(const std::vector<int32_t>& parameters, SearchContext& context,
-                   Candidates candidates);
+// How an engine reduces the combination rows of one ordering.
+class OrderingReducer {
+ public:
+  virtual ~OrderingReducer() = default;
+  // How the engine's collected expressions are kept: null for texts.
+  virtual std::shared_ptr<const ExpressionRenderer> renderer() const = 0;
+  // The next combination rows are over these values.
+  virtual void beginOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) = 0;
+  // Collects what one combination row reaches over every operator row;
+  // false when the monitor stopped it.
+  virtual bool reduceRow(int64_t combinationRow) = 0;
+};
 
-using SearchEngine = void (*)(const std::vector<int32_t>&, SearchContext&, Candidates);
+// The pass skeleton: empties the lists, walks the orderings, reports each
+// combination row and each finished ordering, and has the reducer do the rest.
+SearchEnd runPassWith(OrderingReducer& reducer, const std::vector<int32_t>& parameters,
+                      const SearchContext& context, Candidates candidates);
+
+using SearchEngine = SearchEnd (*)(const std::vector<int32_t>&, const SearchContext&, Candidates);
 
 }  // namespace generator

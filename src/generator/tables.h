@@ -28,7 +28,6 @@ class RowTable {
   int32_t columns() const { return columns_; }
   const int32_t* row(int64_t r) const { return cells_.data() + r * columns_; }
   int32_t* row(int64_t r) { return cells_.data() + r * columns_; }
-  int32_t at(int64_t r, int32_t c) const { return row(r)[c]; }
 
  private:
   int64_t rows_ = 0;

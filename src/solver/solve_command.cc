@@ -6,8 +6,8 @@
 #include "console/progress_line.h"
 #include "console/text.h"
 #include "generator/answer.h"
+#include "generator/fast_search.h"
 #include "generator/orderings.h"
-#include "generator/search.h"
 #include "generator/tables.h"
 
 namespace solver {
@@ -153,17 +153,17 @@ class ArgumentParser {
   size_t i_ = 0;
 };
 
-// No key poll; the finish marks drive the progress line.
+// Finished orderings drive the progress line, which the polls keep fresh;
+// nothing stops the search.
 class SolveMonitor final : public generator::SearchMonitor {
  public:
   SolveMonitor(const SolveOutput& output, int64_t total)
       : progress_(output.progressFd, output.progressDelay), total_(total) {}
-  bool pollStopKey() override {
+  void rowStarted(int64_t) override {}
+  void orderingFinished() override { progress_.update(++done_, total_); }
+  bool shouldStop() override {
     progress_.update(done_, total_);
     return false;
-  }
-  void writeMark(std::string_view mark) override {
-    if (mark == generator::kFinishMark) progress_.update(++done_, total_);
   }
 
  private:
@@ -205,8 +205,7 @@ void solve(const SolveOptions& options, const SolveOutput& output) {
     // The progress line is erased when the monitor goes, before any output.
     SolveMonitor monitor(output,
                          generator::distinctOrderingCount(question.parameters, options.settings.orderSwap));
-    bool stopRequested = false;
-    generator::SearchContext context{options.settings, tables, monitor, stopRequested};
+    const generator::SearchContext context{options.settings, tables, monitor};
     generator::runSearchPass(question.parameters, context,
                              {question.CandidateExpressions, question.CandidateAnswers});
   }

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "frontend/settings.h"
+#include "generator/settings.h"
 
 namespace solver {
 
 struct SolveOptions {
-  Settings settings;
+  generator::Settings settings;
   std::vector<int32_t> numbers;
   std::optional<int32_t> target;
   bool countOnly = false;

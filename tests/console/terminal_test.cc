@@ -9,7 +9,11 @@
 
 #include <string>
 
+#include "console/sequences.h"
+
 namespace {
+
+using namespace console;
 
 struct Pipes {
   int in[2];
@@ -59,7 +63,7 @@ TEST(TerminalOnPipe, WritesScreenOperationsAndConvertedSigns) {
     terminal.clearScreen();
     terminal.write("2\x81\x7E" "3\n");
   }  // restoring shows the hidden cursor again
-  const std::string expected = "\x1b[?25l\x1b[H\x1b[2J\x1b[3J" "2\xC3\x97" "3\n\x1b[?25h";
+  const std::string expected = std::string(kHideCursor) + kClearScreen + "2\xC3\x97" "3\n" + kShowCursor;
   EXPECT_EQ(pipes.written(), expected);
 }
 

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "console/sequences.h"
 #include "console/text.h"
 #include "e2e/pty_program.h"
 #include "frontend/game.h"
@@ -19,13 +20,14 @@ using testing_support::PtyProgram;
 
 constexpr char kFakeTime[] = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
 constexpr std::time_t kFrozenSecond = 1767225600;  // 2026-01-01 00:00:00 UTC
-const std::string kFinishThenMenu = "\b\b\b*****\x1b[?25h\x1b[H\x1b[2J\x1b[3JChange settings\r\n";
+const std::string kFinishThenMenu =
+    std::string("\b\b\b*****") + console::kShowCursor + console::kClearScreen + "Change settings\r\n";
 
 bool exitedWith(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 bool killedBy(int status, int sig) { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
 bool endsWithCursorShown(const std::string& output) {
-  return output.rfind("\x1b[?25h") != std::string::npos &&
-         output.rfind("\x1b[?25h") > output.rfind("\x1b[?25l");
+  return output.rfind(console::kShowCursor) != std::string::npos &&
+         output.rfind(console::kShowCursor) > output.rfind(console::kHideCursor);
 }
 
 // What the game writes for these key presses in the frozen second, as the
@@ -159,8 +161,8 @@ TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
   PtyProgram game = startGame({{}, true});
   ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
   game.type("\x1a");
-  ASSERT_TRUE(game.waitFor("\x1b[?25h[stopped, modes restored]"));
-  ASSERT_TRUE(game.waitFor("\x1b[?25l"));  // continued: the cursor is hidden again
+  ASSERT_TRUE(game.waitFor(std::string(console::kShowCursor) + "[stopped, modes restored]"));
+  ASSERT_TRUE(game.waitFor(console::kHideCursor));  // continued: the cursor is hidden again
   game.type("k");
   ASSERT_TRUE(game.waitFor("\r\nAnswer\r\n"));
   game.type("s");

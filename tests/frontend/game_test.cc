@@ -22,7 +22,7 @@ const std::string kQuestion =
 const std::string kAnswer =
     "\nAnswer\n\tExample " + std::string(56, '*') + "\n\t\t17+66+98\x81\x80" "14 = 90\n\t" +
     std::string(64, '*') + "\n\nPlease press any key.\n";
-const std::string kMenuStart = "\x1b[?25h" + kClear + "Change settings\n";
+const std::string kMenuStart = ScriptedConsole::kShow + kClear + "Change settings\n";
 
 int play(ScriptedConsole& console) {
   return frontend::runGame(console, [] { return std::time_t{1000000000}; });

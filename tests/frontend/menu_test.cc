@@ -3,16 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "console/sequences.h"
 #include "frontend/game.h"
 #include "scripted_console.h"
 
 namespace {
 
+using generator::Settings;
 using testing_support::ScriptedConsole;
 
 std::string menu(const Settings& s) {
   auto onOff = [](bool b) { return std::string(b ? "ON" : "OFF"); };
-  return std::string("\x1b[?25h\x1b[H\x1b[2J\x1b[3J") + "Change settings\n" +
+  return std::string(console::kShowCursor) + console::kClearScreen + "Change settings\n" +
          "\tOrder swap(r):" + onOff(s.orderSwap) + "\n" +
          "\tComputer operator(c):" + onOff(s.computerOperator) + "\n" +
          "\tAllow negative value(m):" + onOff(s.allowNegative) + "\n" +
@@ -34,13 +36,8 @@ MenuRun runMenu(std::vector<std::string> keys, std::string lineInput = "") {
   keys.insert(keys.begin(), "");
   ScriptedConsole console(keys, std::move(lineInput));
   MenuRun run;
-  bool stop = true;
-  try {
-    frontend::runMenu(console, run.settings, stop);
-    EXPECT_FALSE(stop);
-  } catch (const frontend::ProgramExit& exit) {
-    run.exitStatus = exit.status;
-  }
+  const frontend::Next next = frontend::runMenu(console, run.settings);
+  if (next.kind == frontend::Next::Exit) run.exitStatus = next.exitStatus;
   run.output = console.output;
   return run;
 }
@@ -71,7 +68,7 @@ TEST(Menu, KeysWithoutAFunctionRedraw) {
   EXPECT_EQ(run.exitStatus, -1);
   std::string expected;
   for (int i = 0; i < 8; ++i) expected += menu(Settings{});
-  EXPECT_EQ(run.output, expected + "\x1b[H\x1b[2J\x1b[3J");
+  EXPECT_EQ(run.output, expected + console::kClearScreen);
 }
 
 TEST(Menu, ParameterCountBounds) {
@@ -131,7 +128,7 @@ TEST(Menu, NewQuestionUsesTheChangedSettings) {
   ASSERT_NE(screen, std::string::npos);
   const std::string line = out.substr(screen + 24, out.find('\n', screen + 24) - screen - 24);
   EXPECT_EQ(std::count(line.begin(), line.end(), ','), 2) << line;
-  EXPECT_NE(out.find("\x1b[H\x1b[2J\x1b[3J\x1b[?25l\b\b\b-/|"), std::string::npos);
+  EXPECT_NE(out.find(std::string(console::kClearScreen) + console::kHideCursor + "\b\b\b-/|"), std::string::npos);
 }
 
 }  // namespace

@@ -35,9 +35,8 @@ TEST(RunPasses, TwoHundredQuestionsMeetTheInvariants) {
     ParameterDraw draw(second);
     draw.firstDraw(settings, question.parameters);
     testing_support::RecordingMonitor monitor;
-    bool stop = false;
-    SearchContext context{settings, tables, monitor, stop};
-    ASSERT_TRUE(runPasses(question, draw, context));
+    const SearchContext context{settings, tables, monitor};
+    ASSERT_EQ(runPasses(question, draw, context), SearchEnd::Completed);
 
     std::map<int32_t, int32_t> counts;
     for (int32_t value : question.CandidateAnswers) ++counts[value];
@@ -68,10 +67,8 @@ TEST(RunPasses, StopRequestedEndsWithoutAQuestion) {
   ParameterDraw draw(1);
   draw.firstDraw(settings, question.parameters);
   testing_support::RecordingMonitor monitor(5000);
-  bool stop = false;
-  SearchContext context{settings, tables, monitor, stop};
-  EXPECT_FALSE(runPasses(question, draw, context));
-  EXPECT_TRUE(stop);
+  const SearchContext context{settings, tables, monitor};
+  EXPECT_EQ(runPasses(question, draw, context), SearchEnd::Stopped);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "generator/fast_search.h"
 #include "generator/search_support.h"
 
 namespace {

@@ -4,19 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "frontend/search_monitor.h"
 #include "generator/answer.h"
 #include "generator/reduction.h"
+#include "generator/reference_search.h"
 #include "generator/search.h"
 #include "generator/tables.h"
 
 namespace testing_support {
 
-// Records the marks; stops the search at the given poll (0: never).
+// Records the progress as the game's marks; stops the search at the given
+// poll (0: never).
 class RecordingMonitor final : public generator::SearchMonitor {
  public:
   explicit RecordingMonitor(long stopAtPoll = 0) : stopAtPoll_(stopAtPoll) {}
-  bool pollStopKey() override { return ++polls == stopAtPoll_; }
-  void writeMark(std::string_view mark) override { marks += mark; }
+  void rowStarted(int64_t row) override { marks += frontend::kSpinnerMarks[row % 4]; }
+  void orderingFinished() override { marks += frontend::kFinishMark; }
+  bool shouldStop() override { return ++polls == stopAtPoll_; }
   std::string marks;
   long polls = 0;
 
@@ -33,23 +37,23 @@ struct PassResult {
 
 // One pass of the given engine over the parameters.
 inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
-                          const Settings& settings, generator::SearchMonitor& monitor) {
+                          const generator::Settings& settings, generator::SearchMonitor& monitor) {
   const generator::Tables tables = generator::buildTables(static_cast<int32_t>(parameters.size()));
   generator::Question question;
-  bool stop = false;
-  generator::SearchContext context{settings, tables, monitor, stop};
-  engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
+  const generator::SearchContext context{settings, tables, monitor};
+  const generator::SearchEnd end =
+      engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
   PassResult result;
   for (size_t i = 0; i < question.CandidateExpressions.size(); ++i) {
     result.expressions.emplace_back(question.CandidateExpressions[i]);
   }
   result.answers = question.CandidateAnswers;
-  result.stopped = stop;
+  result.stopped = end == generator::SearchEnd::Stopped;
   return result;
 }
 
 inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
-                          const Settings& settings) {
+                          const generator::Settings& settings) {
   RecordingMonitor monitor;
   PassResult result = runPass(engine, parameters, settings, monitor);
   result.marks = monitor.marks;

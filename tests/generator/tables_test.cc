@@ -27,7 +27,7 @@ TEST(Tables, CombinationRowsAreTheFactorialNumberSystem) {
     ASSERT_EQ(table.rows(), factorial(n - 1));
     for (int64_t r = 0; r < table.rows(); ++r) {
       for (int32_t c = 0; c < n - 1; ++c) {
-        EXPECT_EQ(table.at(r, c), (r / factorial(n - 2 - c)) % (n - 1 - c));
+        EXPECT_EQ(table.row(r)[c], (r / factorial(n - 2 - c)) % (n - 1 - c));
       }
     }
   }

@@ -8,6 +8,7 @@
 
 #include <sstream>
 
+#include "console/sequences.h"
 #include "console/text.h"
 #include "generator/search_support.h"
 
@@ -41,7 +42,7 @@ TEST(Solve, WorkedExampleAndItsSummary) {
 TEST(Solve, MatchesTheGamesSearchForEverySwitch) {
   const std::vector<int32_t> numbers = {-3, 5, 7, 5};
   for (int bits = 0; bits < 16; ++bits) {
-    Settings settings;
+    generator::Settings settings;
     settings.maxAbsValue = 40;
     std::vector<std::string> args = {"--max-abs", "40"};
     auto flag = [&](int bit, bool& field, const char* option) {
@@ -137,7 +138,7 @@ TEST(Solve, ProgressLineIsGoneBeforeTheResults) {
   EXPECT_NE(screen.find("searched "), std::string::npos);
   std::string before = screen.substr(0, results);
   before.erase(before.find_last_not_of("0123456789") + 1);  // the count itself
-  EXPECT_TRUE(before.ends_with("\r\x1b[K")) << "the progress line still stood before the results";
+  EXPECT_TRUE(before.ends_with(console::kEraseLine)) << "the progress line still stood before the results";
 }
 
 }  // namespace

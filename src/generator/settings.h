@@ -1,7 +1,10 @@
-// The seven user settings, changed only by the settings menu.
+// The seven user settings. The game's menu changes them; the search only
+// reads them.
 #pragma once
 
 #include <cstdint>
+
+namespace generator {
 
 struct Settings {
   bool orderSwap = false;         // search every distinct ordering
@@ -12,3 +15,5 @@ struct Settings {
   int32_t candidateCount = 30;    // at least 1
   int32_t maxAbsValue = 100;      // at least 1
 };
+
+}  // namespace generator

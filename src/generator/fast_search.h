@@ -1,0 +1,12 @@
+// The search pass computed with far less work than the step-by-step
+// reduction, with the same results and the same progress reports.
+#pragma once
+
+#include "generator/search.h"
+
+namespace generator {
+
+SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
+                        Candidates candidates);
+
+}  // namespace generator
