@@ -20,6 +20,7 @@ class ScriptedConsole : public console::Console {
 
   int readKey() override;
   bool keyWaiting() override;
+  void discardWaitingKeys() override { current_.clear(); }
   void write(std::string_view bytes) override { output += bytes; }
   void flush() override {}
   void clearScreen() override { output += kClear; }

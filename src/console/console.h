@@ -26,6 +26,8 @@ class Console {
   // Answers at once whether a key code is waiting to be read. Output
   // written before it becomes visible within about a millisecond.
   virtual bool keyWaiting() = 0;
+  // Discards the key codes waiting at this moment; later ones are kept.
+  virtual void discardWaitingKeys() = 0;
 
   // Writes program text; its Shift_JIS signs are shown as the terminal needs.
   virtual void write(std::string_view bytes) = 0;

@@ -1,11 +1,13 @@
 #include "console/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -15,35 +17,63 @@
 namespace console {
 namespace {
 
-// The signals that end the program after the terminal is restored.
-constexpr std::array kEndingSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-
-// Every signal whose handling the terminal takes over while it exists: the
-// ending ones, the stop key, and closed pipes.
-constexpr auto kHandledSignals = [] {
-  std::array<int, kEndingSignals.size() + 2> all{};
-  for (size_t i = 0; i < kEndingSignals.size(); ++i) all[i] = kEndingSignals[i];
-  all[kEndingSignals.size()] = SIGTSTP;
-  all[kEndingSignals.size() + 1] = SIGPIPE;
-  return all;
-}();
-
 // --- Terminal modes and signals ------------------------------------------
-// Plain globals, because the signal handlers need them.
+// Plain globals, because the signal handlers need them. The terminal is in
+// one of two modes while the program runs: key mode (keys unechoed and
+// unbuffered) or line mode (the number prompts' typed lines). Every way out
+// puts back the modes found at start and shows the cursor; continuing after
+// any stop puts back the mode and the cursor that were in force.
+
+enum Mode : sig_atomic_t { kKeyMode, kLineMode };
 
 int gInFd = -1;
 int gOutFd = -1;
 bool gIsTty = false;
 bool gTerminalExists = false;
 struct termios gOriginal;
+volatile sig_atomic_t gMode = kKeyMode;
 volatile sig_atomic_t gCursorHidden = 0;
-struct sigaction gPreviousActions[kHandledSignals.size()];
+struct sigaction gPreviousActions[NSIG];
 
-// Writes all of a buffer, retrying after interruptions; async-signal-safe.
+// The signals whose default action ends the program and that can be caught:
+// these restore the terminal, then end the program by the same signal.
+constexpr int kFixedEndingSignals[] = {
+    SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP,   SIGABRT,  SIGBUS,    SIGFPE,  SIGUSR1, SIGSEGV,
+    SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU,   SIGXFSZ,  SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,
+    SIGSYS};
+
+// Calls f for every ending signal: the fixed ones and the real-time ones.
+template <typename F>
+void forEachEndingSignal(F&& f) {
+  for (int sig : kFixedEndingSignals) f(sig);
+  for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) f(sig);
+}
+
+// Calls f for every signal whose handling the terminal takes over: the
+// ending ones, the stops and continuing, and closed pipes.
+template <typename F>
+void forEachHandledSignal(F&& f) {
+  forEachEndingSignal(f);
+  for (int sig : {SIGTSTP, SIGCONT, SIGPIPE}) f(sig);
+}
+
+// Waits until fd is ready for the events, at most timeoutMs (-1: no limit).
+bool waitReady(int fd, short events, int timeoutMs) {
+  struct pollfd p {fd, events, 0};
+  for (;;) {
+    const int n = ::poll(&p, 1, timeoutMs);
+    if (n < 0 && errno == EINTR) continue;
+    return n > 0;
+  }
+}
+
+// Writes all of a buffer, retrying after interruptions and waiting while
+// the output is full (a non-blocking descriptor).
 bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     ssize_t n = ::write(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && waitReady(fd, POLLOUT, -1)) continue;
     if (n <= 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
@@ -51,44 +81,97 @@ bool writeAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-// Sets the key-reading mode: no line buffering and no echo, signals kept.
-void enterKeyMode() {
-  if (!gIsTty) return;
-  struct termios raw = gOriginal;
-  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  tcsetattr(gInFd, TCSANOW, &raw);
+// Writes a short text from a signal handler without ever blocking for
+// long: output that stays full for about a second is given up.
+// Async-signal-safe.
+void writeFromHandler(const char* text, size_t size) {
+  const int flags = fcntl(gOutFd, F_GETFL);
+  if (flags < 0) return;
+  fcntl(gOutFd, F_SETFL, flags | O_NONBLOCK);
+  for (int waits = 0; size > 0 && waits < 20;) {
+    const ssize_t n = ::write(gOutFd, text, size);
+    if (n > 0) {
+      text += n;
+      size -= static_cast<size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+      waitReady(gOutFd, POLLOUT, 50);
+      ++waits;
+    } else {
+      break;
+    }
+  }
+  fcntl(gOutFd, F_SETFL, flags);
 }
 
-// Sets the line mode of the number prompts: typed lines echoed and editable.
-void enterLineMode() {
-  if (!gIsTty) return;
+// The modes of key mode: no line buffering, no echo, and no flow control,
+// so that Ctrl+S and Ctrl+Q are keys too; signals kept.
+struct termios keyModes() {
+  struct termios raw = gOriginal;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_iflag &= ~static_cast<tcflag_t>(IXON);
+  raw.c_oflag |= OPOST | ONLCR;
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  return raw;
+}
+
+// The modes of line mode: typed lines echoed and editable, Enter ending a
+// line, whatever modes the terminal was started in.
+struct termios lineModes() {
   struct termios cooked = gOriginal;
-  cooked.c_lflag |= ICANON | ECHO;
-  tcsetattr(gInFd, TCSANOW, &cooked);
+  cooked.c_lflag |= ICANON | ECHO | ECHOE | ECHOK | ISIG | IEXTEN;
+  cooked.c_iflag |= ICRNL;
+  cooked.c_iflag &= ~static_cast<tcflag_t>(INLCR | IGNCR);
+  cooked.c_oflag |= OPOST | ONLCR;
+  return cooked;
+}
+
+// Applies the mode and the cursor the program wants; async-signal-safe.
+void applyWantedState() {
+  if (gIsTty) {
+    const struct termios modes = gMode == kLineMode ? lineModes() : keyModes();
+    tcsetattr(gInFd, TCSANOW, &modes);
+  }
+  if (gCursorHidden) writeFromHandler(kHideCursor, sizeof kHideCursor - 1);
+}
+
+void enterMode(Mode mode) {
+  gMode = mode;
+  if (!gIsTty) return;
+  const struct termios modes = mode == kLineMode ? lineModes() : keyModes();
+  tcsetattr(gInFd, TCSANOW, &modes);
 }
 
 // Puts back the modes and the cursor as they were found; async-signal-safe.
 void restoreTerminal() {
   if (gIsTty) tcsetattr(gInFd, TCSANOW, &gOriginal);
-  if (gCursorHidden) writeAll(gOutFd, kShowCursor, sizeof kShowCursor - 1);
-  gCursorHidden = 0;
+  if (gCursorHidden) writeFromHandler(kShowCursor, sizeof kShowCursor - 1);
 }
 
-// Ends the program by the signal it got, with the terminal restored.
+void installHandler(int sig, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  // No other handled signal interrupts a handler, but continuing may
+  // interrupt a stop in progress.
+  sigfillset(&action.sa_mask);
+  sigdelset(&action.sa_mask, SIGCONT);
+  sigaction(sig, &action, nullptr);
+}
+
+// Ends the program by the signal it got, with the terminal restored. A
+// fault such as SIGSEGV happens again on return, now with its default
+// action, so the core shows where it was.
 void onEndingSignal(int sig) {
   restoreTerminal();
   signal(sig, SIG_DFL);
   raise(sig);
 }
 
-void installStopHandler();
+void onStopSignal(int);
 
-// Restores the terminal, stops, and takes it over again on continuing.
+// Restores the terminal and stops; continuing is handled by onContinue.
 void onStopSignal(int) {
   const int savedErrno = errno;
-  const sig_atomic_t cursorWasHidden = gCursorHidden;
   restoreTerminal();
   signal(SIGTSTP, SIG_DFL);
   sigset_t set;
@@ -97,28 +180,22 @@ void onStopSignal(int) {
   sigprocmask(SIG_UNBLOCK, &set, nullptr);
   raise(SIGTSTP);
   // Continued.
-  installStopHandler();
-  enterKeyMode();
-  gCursorHidden = cursorWasHidden;
-  if (gCursorHidden) writeAll(gOutFd, kHideCursor, sizeof kHideCursor - 1);
+  installHandler(SIGTSTP, onStopSignal);
   errno = savedErrno;
 }
 
-void installHandler(int sig, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  sigaction(sig, &action, nullptr);
+// Continuing after any stop (Ctrl+Z, SIGSTOP, a debugger): the shell may
+// have reset the modes meanwhile, so the wanted ones are applied again.
+void onContinue(int) {
+  const int savedErrno = errno;
+  applyWantedState();
+  errno = savedErrno;
 }
 
-void installStopHandler() { installHandler(SIGTSTP, onStopSignal); }
-
-// Handles an ending signal, unless the program was started with it ignored
-// (as nohup does), which the program then respects.
-void installEndingHandler(int sig) {
-  struct sigaction current {};
-  sigaction(sig, nullptr, &current);
-  if (current.sa_handler != SIG_IGN) installHandler(sig, onEndingSignal);
+// Handles a signal, unless the program was started with it ignored (as
+// nohup does), which the program then respects.
+void installUnlessIgnored(int sig, void (*handler)(int)) {
+  if (gPreviousActions[sig].sa_handler != SIG_IGN) installHandler(sig, handler);
 }
 
 // -------------------------------------------------------------------------
@@ -134,38 +211,60 @@ Terminal::Terminal(int inFd, int outFd)
   gOutFd = outFd;
   gCursorHidden = 0;
   gIsTty = isatty(inFd) && tcgetattr(inFd, &gOriginal) == 0;
-  for (size_t i = 0; i < kHandledSignals.size(); ++i) {
-    sigaction(kHandledSignals[i], nullptr, &gPreviousActions[i]);
-  }
-  for (int sig : kEndingSignals) installEndingHandler(sig);
-  installStopHandler();
+  forEachHandledSignal([](int sig) { sigaction(sig, nullptr, &gPreviousActions[sig]); });
+  forEachEndingSignal([](int sig) { installUnlessIgnored(sig, onEndingSignal); });
+  installUnlessIgnored(SIGTSTP, onStopSignal);
+  installHandler(SIGCONT, onContinue);
   // A closed output is reported by the write itself, so that the terminal
   // can be restored before the program ends.
   signal(SIGPIPE, SIG_IGN);
-  enterKeyMode();
+  enterMode(kKeyMode);
 }
 
 Terminal::~Terminal() {
   if (!outputClosed_) writeAll(outFd_, output_.data(), output_.size());
   restoreTerminal();
-  for (size_t i = 0; i < kHandledSignals.size(); ++i) {
-    sigaction(kHandledSignals[i], &gPreviousActions[i], nullptr);
-  }
+  gCursorHidden = 0;
+  forEachHandledSignal([](int sig) { sigaction(sig, &gPreviousActions[sig], nullptr); });
   gTerminalExists = false;
+}
+
+namespace {
+
+// Reads what is there, waiting for it on a non-blocking descriptor too;
+// 0 at the end of input or when input fails.
+size_t readSome(int fd, char* buffer, size_t size) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno == EINTR) continue;
+    if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitReady(fd, POLLIN, -1)) continue;
+    return 0;
+  }
+}
+
+}  // namespace
+
+// Reads more input into unread_: one byte on a terminal in key mode, so
+// that what follows stays for the key poll; a block off a terminal.
+bool Terminal::fillUnread() {
+  if (inputEnded_) return false;
+  char buffer[kReadBlock];
+  const size_t n = readSome(inFd_, buffer, gIsTty ? 1 : sizeof buffer);
+  if (n == 0) {
+    inputEnded_ = true;
+    return false;
+  }
+  unread_.assign(buffer, n);
+  unreadPos_ = 0;
+  return true;
 }
 
 int Terminal::readKey() {
   flush();
   recentKey_ = true;
-  if (inputEnded_) return kEndOfInput;
-  unsigned char c;
-  for (;;) {
-    ssize_t n = ::read(inFd_, &c, 1);
-    if (n == 1) return c;
-    if (n < 0 && errno == EINTR) continue;
-    inputEnded_ = true;
-    return kEndOfInput;
-  }
+  if (unreadPos_ == unread_.size() && !fillUnread()) return kEndOfInput;
+  return static_cast<unsigned char>(unread_[unreadPos_++]);
 }
 
 bool Terminal::keyWaiting() {
@@ -179,8 +278,27 @@ bool Terminal::keyWaiting() {
   }
   // Progress written since the last poll becomes visible at the same pace.
   flush();
-  recentKey_ = pollInput();
+  recentKey_ = unreadPos_ < unread_.size() || pollInput();
   return recentKey_;
+}
+
+void Terminal::discardWaitingKeys() {
+  unread_.clear();
+  unreadPos_ = 0;
+  if (inputEnded_) return;
+  if (gIsTty) {
+    tcflush(inFd_, TCIFLUSH);
+    return;
+  }
+  // Off a terminal, what is buffered now; what arrives later is kept.
+  int waiting = 0;
+  if (ioctl(inFd_, FIONREAD, &waiting) != 0) return;
+  char buffer[kReadBlock];
+  while (waiting > 0) {
+    const size_t n = readSome(inFd_, buffer, std::min(sizeof buffer, static_cast<size_t>(waiting)));
+    if (n == 0) break;
+    waiting -= static_cast<int>(n);
+  }
 }
 
 // Asks the terminal, without waiting, whether input is readable.
@@ -217,28 +335,30 @@ void Terminal::showCursor(bool visible) {
   flush();
 }
 
-// Reads more typed input into the line buffer: one whole line, with echo
-// and line editing on a terminal. False when input has ended.
+// Reads more typed input into the line buffer: on a terminal, what one
+// read of a typed line gives, with echo and line editing; off a terminal,
+// the unread input up to and including the next line break, so that what
+// follows stays for the keys. False when input has ended. Either way at
+// most one block is held, however long the line.
 bool Terminal::fillLineInput() {
   flush();
-  if (lineInputPos_ == lineInput_.size()) {
-    lineInput_.clear();
-    lineInputPos_ = 0;
+  lineInput_.clear();
+  lineInputPos_ = 0;
+  if (gIsTty) {
+    enterMode(kLineMode);
+    char buffer[kReadBlock];
+    const size_t n = readSome(inFd_, buffer, sizeof buffer);
+    enterMode(kKeyMode);
+    if (n == 0) inputEnded_ = true;
+    lineInput_.assign(buffer, n);
+    return n > 0;
   }
-  enterLineMode();
-  bool got = false;
-  char buffer[4096];
-  for (;;) {
-    // Off a terminal, read byte by byte so that nothing past the line is taken.
-    ssize_t n = ::read(inFd_, buffer, gIsTty ? sizeof buffer : 1);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    lineInput_.append(buffer, static_cast<size_t>(n));
-    got = true;
-    if (gIsTty || buffer[0] == '\n') break;
-  }
-  enterKeyMode();
-  return got;
+  if (unreadPos_ == unread_.size() && !fillUnread()) return false;
+  const size_t lineEnd = unread_.find('\n', unreadPos_);
+  const size_t end = lineEnd == std::string::npos ? unread_.size() : lineEnd + 1;
+  lineInput_.assign(unread_, unreadPos_, end - unreadPos_);
+  unreadPos_ = end;
+  return true;
 }
 
 int Terminal::peekLineByte() {

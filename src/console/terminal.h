@@ -29,9 +29,13 @@ class Terminal final : public Console {
   void showCursor(bool visible) override;
   int readLineByte() override;
   int peekLineByte() override;
+  void discardWaitingKeys() override;
 
  private:
+  static constexpr size_t kReadBlock = 4096;
+
   bool pollInput();
+  bool fillUnread();
   bool fillLineInput();
 
   int inFd_;
@@ -40,6 +44,9 @@ class Terminal final : public Console {
   bool inputEnded_ = false;
   bool outputClosed_ = false;
   std::string output_;
+  // Input read but not yet taken as a key or a line.
+  std::string unread_;
+  size_t unreadPos_ = 0;
   std::string lineInput_;
   size_t lineInputPos_ = 0;
   // Throttles the key poll: the terminal is asked at most about once a

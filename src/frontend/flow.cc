@@ -4,9 +4,7 @@ namespace frontend {
 
 int waitForKey(console::Console& console) {
   const int key = console.readKey();
-  if (key != console::kEndOfInput) {
-    while (console.keyWaiting()) console.readKey();
-  }
+  if (key != console::kEndOfInput) console.discardWaitingKeys();
   return key;
 }
 

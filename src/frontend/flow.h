@@ -13,7 +13,7 @@ struct Next {
   int exitStatus = 0;  // with Exit
 };
 
-// Reads one key, then discards every key already waiting. Returns the
+// Reads one key, then discards the keys already waiting. Returns the
 // first key's code, or console::kEndOfInput once input has ended.
 int waitForKey(console::Console& console);
 

@@ -28,7 +28,7 @@ Next reportOutOfMemory(console::Console& console) {
   return {Next::Exit, kFailureStatus};
 }
 
-enum class Made { Question, Stopped, OutOfMemory };
+enum class Made { Question, Stopped, InputEnded, OutOfMemory };
 
 // Builds the question's tables and runs its passes. Memory that runs out,
 // for the tables or while the lists grow, is reported as such.
@@ -42,8 +42,8 @@ Made makeQuestion(console::Console& console, const generator::Settings& settings
     draw.firstDraw(settings, question.parameters);
     GameSearchMonitor monitor(console);
     const generator::SearchContext context{settings, tables, monitor};
-    return generator::runPasses(question, draw, context) == generator::SearchEnd::Completed ? Made::Question
-                                                                                           : Made::Stopped;
+    if (generator::runPasses(question, draw, context) == generator::SearchEnd::Completed) return Made::Question;
+    return monitor.inputEnded() ? Made::InputEnded : Made::Stopped;
   } catch (const std::bad_alloc&) {
     return Made::OutOfMemory;
   }
@@ -62,6 +62,7 @@ Next playQuestion(console::Console& console, const generator::Settings& settings
   generator::Question question;
   switch (makeQuestion(console, settings, now, question)) {
     case Made::Stopped: return {Next::Menu};
+    case Made::InputEnded: return {Next::Exit, 0};
     case Made::OutOfMemory: return reportOutOfMemory(console);
     case Made::Question: break;
   }

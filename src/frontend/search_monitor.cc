@@ -6,8 +6,10 @@ namespace frontend {
 
 bool GameSearchMonitor::shouldStop() {
   if (!console_.keyWaiting()) return false;
-  if (!isMenuKey(console_.readKey())) return false;
-  while (console_.keyWaiting()) console_.readKey();
+  const int key = console_.readKey();
+  if (key == console::kEndOfInput) inputEnded_ = true;
+  if (!isMenuKey(key)) return false;
+  console_.discardWaitingKeys();
   return true;
 }
 

@@ -22,11 +22,16 @@ class GameSearchMonitor final : public generator::SearchMonitor {
   void orderingFinished() override { writeMark(kFinishMark); }
   // The key poll: a waiting s or S stops the search; other keys are dropped.
   bool shouldStop() override;
+  // Once input has ended nothing can stop a search, so none goes on past
+  // the pass in which the end was noticed.
+  bool keepSearching() override { return !inputEnded_; }
+  bool inputEnded() const { return inputEnded_; }
 
  private:
   void writeMark(std::string_view mark);
 
   console::Console& console_;
+  bool inputEnded_ = false;
 };
 
 }  // namespace frontend

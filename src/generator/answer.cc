@@ -20,11 +20,13 @@ SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext
     draw.redraw(context.settings, question.parameters);
     const Candidates candidates{question.CandidateExpressions, question.CandidateAnswers};
     if (engine(question.parameters, context, candidates) == SearchEnd::Stopped) return SearchEnd::Stopped;
-    if (question.CandidateAnswers.empty()) continue;
-    const AnswerChoice choice = selectAnswer(question.CandidateAnswers);
-    question.answer = choice.answer;
-    question.exampleCount = choice.exampleCount;
-    if (question.exampleCount <= context.settings.candidateCount) return SearchEnd::Completed;
+    if (!question.CandidateAnswers.empty()) {
+      const AnswerChoice choice = selectAnswer(question.CandidateAnswers);
+      question.answer = choice.answer;
+      question.exampleCount = choice.exampleCount;
+      if (question.exampleCount <= context.settings.candidateCount) return SearchEnd::Completed;
+    }
+    if (!context.monitor.keepSearching()) return SearchEnd::Stopped;
   }
 }
 

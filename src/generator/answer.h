@@ -31,7 +31,7 @@ AnswerChoice selectAnswer(const std::vector<int32_t>& answers);
 
 // Runs passes, redrawing one parameter before each, until one has an
 // answer with at most candidateCount expressions (Completed, the question
-// made) or the monitor stops the search (Stopped).
+// made) or the monitor stops the search or gives it up (Stopped).
 SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext& context,
                     SearchEngine engine = runSearchPass);
 

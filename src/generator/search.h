@@ -25,6 +25,8 @@ class SearchMonitor {
   virtual void orderingFinished() = 0;
   // Asked between combining steps: true stops the pass.
   virtual bool shouldStop() = 0;
+  // Asked after a pass that made no question: false gives the question up.
+  virtual bool keepSearching() { return true; }
 };
 
 // Everything a pass reads besides the parameters.

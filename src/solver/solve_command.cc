@@ -1,6 +1,8 @@
 #include "solver/solve_command.h"
 
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <string_view>
 
 #include "console/progress_line.h"
@@ -182,6 +184,7 @@ void printExpressions(const generator::Question& q, const SolveOptions& options,
     if (text.size() >= (1 << 16)) {
       output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
       text.clear();
+      if (!output.out) return;  // the write error is reported at the end
     }
   }
   output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
@@ -217,6 +220,16 @@ void solve(const SolveOptions& options, const SolveOutput& output) {
   output.out.flush();
 }
 
+// Output that could not be written is a failure, not a success: status 1
+// and what went wrong on standard error.
+int reportWriteError(const SolveOutput& output) {
+  if (output.out.flush()) return 0;
+  // errno still tells why the write that failed the stream failed.
+  const int error = errno;
+  output.err << "arithsolve: write error: " << (error != 0 ? std::strerror(error) : "output failed") << "\n";
+  return 1;
+}
+
 }  // namespace
 
 std::optional<SolveOptions> parseSolveArguments(const std::vector<std::string>& args,
@@ -231,17 +244,17 @@ int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& out
     output.err << "arithsolve: " << error << "\nTry 'arithsolve --help' for more information.\n";
     return 2;
   }
-  if (options->help) {
-    output.out << kUsage;
-    return 0;
-  }
   try {
-    solve(*options, output);
+    if (options->help) {
+      output.out << kUsage;
+    } else {
+      solve(*options, output);
+    }
   } catch (const std::bad_alloc&) {
     output.err << "Too many numbers.\n";
     return 1;
   }
-  return 0;
+  return reportWriteError(output);
 }
 
 }  // namespace solver
