@@ -32,10 +32,10 @@ enum class Made { Question, Stopped, InputEnded, OutOfMemory };
 
 // Builds the question's tables and runs its passes. Memory that runs out,
 // for the tables or while the lists grow, is reported as such.
-Made makeQuestion(console::Console& console, const generator::Settings& settings, std::time_t now,
+Made makeQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed,
                   generator::Question& question) {
   try {
-    generator::ParameterDraw draw(now);
+    generator::ParameterDraw draw(seed);
     // The tables come before the draw so that a parameter count too large
     // for memory fails at once instead of first drawing that many values.
     const generator::Tables tables = generator::buildTables(settings.parameterCount);
@@ -57,10 +57,10 @@ Next screenKey(console::Console& console) {
 }
 
 // Makes one question and shows it; the question is released on return.
-Next playQuestion(console::Console& console, const generator::Settings& settings, std::time_t now) {
+Next playQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed) {
   console.showCursor(false);
   generator::Question question;
-  switch (makeQuestion(console, settings, now, question)) {
+  switch (makeQuestion(console, settings, seed, question)) {
     case Made::Stopped: return {Next::Menu};
     case Made::InputEnded: return {Next::Exit, 0};
     case Made::OutOfMemory: return reportOutOfMemory(console);
@@ -105,16 +105,18 @@ std::string answerScreen(const generator::Question& question) {
   return screen;
 }
 
-int runGame(console::Console& console, const Clock& clock) {
-  generator::Settings settings;
+int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds) {
+  generator::Settings settings = startSettings;
   Next next{Next::Question};
   try {
     while (next.kind != Next::Exit) {
-      next = next.kind == Next::Menu ? runMenu(console, settings) : playQuestion(console, settings, clock());
+      next = next.kind == Next::Menu ? runMenu(console, settings) : playQuestion(console, settings, seeds());
     }
     // What was written before the end is still shown, if it can be.
     console.flush();
   } catch (const console::OutputClosed&) {
+    // Output that failed before the end ends the game; output that fails
+    // only in the last flush keeps the status the end came with.
     if (next.kind != Next::Exit) return kFailureStatus;
   }
   return next.exitStatus;

@@ -2,23 +2,21 @@
 // the answer screen, and the settings menu on the s key.
 #pragma once
 
-#include <ctime>
-#include <functional>
 #include <string>
 
 #include "console/console.h"
+#include "frontend/game_options.h"
 #include "generator/answer.h"
 
 namespace frontend {
 
-using Clock = std::function<std::time_t()>;
-
 std::string questionScreen(const generator::Question& question);
 std::string answerScreen(const generator::Question& question);
 
-// Runs the game until the menu's x key or the end of input (status 0), a
-// failure to allocate a question's tables, or output that can no longer be
+// Runs the game from the settings given, each question's numbers drawn
+// from the next seed, until the menu's x key or the end of input (status
+// 0), memory that runs out for a question, or output that can no longer be
 // written (status 1); returns the exit status.
-int runGame(console::Console& console, const Clock& clock);
+int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds);
 
 }  // namespace frontend

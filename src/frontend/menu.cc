@@ -102,11 +102,11 @@ Extraction extractInt32(console::Console& console, int32_t& value) {
 }
 
 Next runMenu(console::Console& console, generator::Settings& settings) {
-  constexpr Next kEndOfInput{Next::Exit, 0};
+  constexpr Next kInputEnded{Next::Exit, 0};
   for (;;) {
     drawMenu(console, settings);
     const int key = waitForKey(console);
-    if (key == console::kEndOfInput) return kEndOfInput;
+    if (key == console::kEndOfInput) return kInputEnded;
     bool inputLeft = true;
     switch (key < 128 ? std::tolower(key) : key) {
       case 'r': settings.orderSwap = !settings.orderSwap; break;
@@ -123,7 +123,7 @@ Next runMenu(console::Console& console, generator::Settings& settings) {
         return {Next::Exit, 0};
       default: break;
     }
-    if (!inputLeft) return kEndOfInput;
+    if (!inputLeft) return kInputEnded;
   }
 }
 

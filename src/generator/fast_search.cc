@@ -21,7 +21,7 @@
 namespace generator {
 namespace {
 
-// Operator rows between two key polls inside one grouping.
+// Operator rows between two stop polls inside one grouping.
 constexpr int64_t kRowsPerPoll = 1 << 14;
 
 // The parentheses of an expression, as one number. An enclosed part spans

@@ -2,8 +2,7 @@
 
 namespace generator {
 
-ParameterDraw::ParameterDraw(std::time_t now)
-    : engine_(static_cast<uint32_t>(static_cast<uint64_t>(now))) {}
+ParameterDraw::ParameterDraw(uint64_t seed) : engine_(static_cast<uint32_t>(seed)) {}
 
 int32_t ParameterDraw::drawParameter(const Settings& settings) {
   const int64_t r = engine_();

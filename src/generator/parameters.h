@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <ctime>
 #include <random>
 #include <vector>
 
@@ -14,8 +13,9 @@ namespace generator {
 // question starts, then drawn n times and once more at the head of each pass.
 class ParameterDraw {
  public:
-  // Seeds a fresh engine with the time in whole seconds, cut to 32 bits.
-  explicit ParameterDraw(std::time_t now);
+  // Seeds a fresh engine with the seed cut to 32 bits: by default the
+  // time in whole seconds.
+  explicit ParameterDraw(uint64_t seed);
 
   // One draw: 0..maxAbsValue, or -maxAbsValue..maxAbsValue with negatives on.
   int32_t drawParameter(const Settings& settings);

@@ -60,7 +60,7 @@ bool reduceExpression(const std::vector<int32_t>& orderedValues, const int32_t* 
                       const int32_t* operatorRow, bool computerOperator, ReductionWork& work,
                       StopPoll&& stopPoll);
 
-// The reduction without a key poll.
+// The reduction without a stop poll.
 const Term& reduceExpression(const std::vector<int32_t>& orderedValues, const int32_t* combinationRow,
                              const int32_t* operatorRow, bool computerOperator, ReductionWork& work);
 

@@ -23,7 +23,7 @@ class SearchMonitor {
   virtual void rowStarted(int64_t row) = 0;
   // The current ordering is done, or was stopped within.
   virtual void orderingFinished() = 0;
-  // Asked between combining steps: true stops the pass.
+  // Asked often while a pass runs: true stops it.
   virtual bool shouldStop() = 0;
   // Asked after a pass that made no question: false gives the question up.
   virtual bool keepSearching() { return true; }
@@ -69,7 +69,8 @@ class OrderingReducer {
   virtual ~OrderingReducer() = default;
   // How the engine's collected expressions are kept: null for texts.
   virtual std::shared_ptr<const ExpressionRenderer> renderer() const = 0;
-  // The next combination rows are over these values.
+  // The next combination rows are over these values, which stay in place
+  // until the next ordering begins.
   virtual void beginOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) = 0;
   // Collects what one combination row reaches over every operator row;
   // false when the monitor stopped it.

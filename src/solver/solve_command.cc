@@ -1,5 +1,6 @@
 #include "solver/solve_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -11,14 +12,16 @@
 #include "generator/fast_search.h"
 #include "generator/orderings.h"
 #include "generator/tables.h"
+#include "options/command_line.h"
 
 namespace solver {
 namespace {
 
 constexpr char kUsage[] =
     "Usage: arithsolve [OPTIONS] NUMBER NUMBER NUMBER [NUMBER ...]\n"
-    "Prints every expression over the numbers, each used once in some order,\n"
-    "with + - * / and parentheses, whose value is a whole number in range.\n"
+    "Prints every expression over the numbers, each used once, in the order\n"
+    "given (in every order with -r), with + - * / and parentheses, whose value\n"
+    "is a whole number in range.\n"
     "\n"
     "  -r, --order-swap         search every ordering of the numbers\n"
     "  -c, --computer-operator  write * and / instead of the signs\n"
@@ -26,134 +29,26 @@ constexpr char kUsage[] =
     "  -i, --includes-muldiv    only expressions with a multiplication or division\n"
     "  -a, --max-abs N          largest magnitude of a value (default 100)\n"
     "  -t, --target N           print only the expressions whose value is N\n"
-    "      --count              print only a summary line\n"
-    "  -h, --help               show this help\n";
+    "      --count              print only a summary line (with -t, the count of N)\n"
+    "  -h, --help               show this help\n"
+    "      --version            show the version\n";
 
-// A signed 32-bit integer written as an optional minus sign and digits.
-std::optional<int32_t> parseInt32(const std::string& text) {
-  int32_t value = 0;
-  const char* end = text.data() + text.size();
-  if (text.empty() || text[0] == '+') return std::nullopt;
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
+constexpr options::OptionName kTarget{'t', "target", true};
+constexpr options::OptionName kCount{'\0', "count", false};
+constexpr options::OptionName kOptions[] = {
+    options::kOrderSwap, options::kComputerOperator, options::kAllowNegative, options::kIncludesMulDiv,
+    options::kMaxAbsValue, kTarget, kCount, options::kHelp, options::kVersion};
+
+// Applies one option of arithsolve's; false with error set for a bad value.
+bool applyOption(const options::GivenOption& option, SolveOptions& result, std::string& error) {
+  if (option.is(options::kHelp)) return result.help = true;
+  if (option.is(options::kVersion)) return result.version = true;
+  if (option.is(kCount)) return result.countOnly = true;
+  if (!option.is(kTarget)) return options::applySetting(option, result.settings, error);
+  result.target = options::parseInt32(option.value);
+  if (!result.target) error = "option '" + option.written + "' needs a 32-bit integer, not '" + option.value + "'";
+  return result.target.has_value();
 }
-
-bool looksLikeNumber(const std::string& arg) {
-  return arg.size() >= 2 && arg[0] == '-' &&
-         arg.find_first_not_of("0123456789", 1) == std::string::npos;
-}
-
-// An option by its short and long name: a flag it sets, or, without one,
-// an option that takes a number (-a, -t).
-struct OptionName {
-  std::string_view shortName;
-  std::string_view longName;
-  bool& (*flag)(SolveOptions&);
-};
-
-constexpr OptionName kOptions[] = {
-    {"-r", "--order-swap", [](SolveOptions& o) -> bool& { return o.settings.orderSwap; }},
-    {"-c", "--computer-operator", [](SolveOptions& o) -> bool& { return o.settings.computerOperator; }},
-    {"-m", "--allow-negative", [](SolveOptions& o) -> bool& { return o.settings.allowNegative; }},
-    {"-i", "--includes-muldiv", [](SolveOptions& o) -> bool& { return o.settings.includesMulDiv; }},
-    {"", "--count", [](SolveOptions& o) -> bool& { return o.countOnly; }},
-    {"-h", "--help", [](SolveOptions& o) -> bool& { return o.help; }},
-    {"-a", "--max-abs", nullptr},
-    {"-t", "--target", nullptr},
-};
-
-const OptionName* findOption(std::string_view name) {
-  for (const OptionName& option : kOptions) {
-    if (name == option.shortName || name == option.longName) return &option;
-  }
-  return nullptr;
-}
-
-class ArgumentParser {
- public:
-  ArgumentParser(const std::vector<std::string>& args, std::string& error)
-      : args_(args), error_(error) {}
-
-  std::optional<SolveOptions> parse() {
-    bool optionsEnded = false;
-    for (i_ = 0; i_ < args_.size(); ++i_) {
-      const std::string& arg = args_[i_];
-      const bool ok = optionsEnded || arg == "-" || arg.empty() || arg[0] != '-' || looksLikeNumber(arg)
-                          ? addNumber(arg)
-                          : arg == "--" ? (optionsEnded = true)
-                                        : parseOption(arg);
-      if (!ok) return std::nullopt;
-      if (options_.help) return options_;
-    }
-    if (options_.numbers.size() < 3) {
-      fail("at least 3 numbers are needed");
-      return std::nullopt;
-    }
-    options_.settings.parameterCount = static_cast<int32_t>(options_.numbers.size());
-    return options_;
-  }
-
- private:
-  bool fail(const std::string& message) {
-    error_ = message;
-    return false;
-  }
-
-  bool addNumber(const std::string& arg) {
-    const auto value = parseInt32(arg);
-    if (!value) return fail("not a 32-bit integer: '" + arg + "'");
-    options_.numbers.push_back(*value);
-    return true;
-  }
-
-  // A long option, or a cluster of short ones whose last may take a value.
-  bool parseOption(const std::string& arg) {
-    if (arg.rfind("--", 0) == 0) {
-      const size_t equals = arg.find('=');
-      const std::string name = arg.substr(0, equals);
-      const std::optional<std::string> attached =
-          equals == std::string::npos ? std::nullopt : std::optional(arg.substr(equals + 1));
-      return applyOption(name, attached);
-    }
-    for (size_t k = 1; k < arg.size(); ++k) {
-      const std::string name = std::string("-") + arg[k];
-      const OptionName* option = findOption(name);
-      if (option && !option->flag && k + 1 < arg.size()) return applyOption(name, arg.substr(k + 1));
-      if (!applyOption(name, std::nullopt)) return false;
-    }
-    return true;
-  }
-
-  bool applyOption(const std::string& name, std::optional<std::string> value) {
-    const OptionName* option = findOption(name);
-    if (!option) return fail("unknown option '" + name + "'");
-    if (option->flag) {
-      if (value) return fail("option '" + name + "' takes no value");
-      option->flag(options_) = true;
-      return true;
-    }
-    if (!value) {
-      if (i_ + 1 >= args_.size()) return fail("option '" + name + "' needs a value");
-      value = args_[++i_];
-    }
-    const auto number = parseInt32(*value);
-    if (!number) return fail("option '" + name + "' needs a 32-bit integer, not '" + *value + "'");
-    if (option->longName == "--target") {
-      options_.target = *number;
-    } else if (*number < 1) {
-      return fail("the maximum absolute value must be at least 1");
-    } else {
-      options_.settings.maxAbsValue = *number;
-    }
-    return true;
-  }
-
-  const std::vector<std::string>& args_;
-  std::string& error_;
-  SolveOptions options_;
-  size_t i_ = 0;
-};
 
 // Finished orderings drive the progress line, which the polls keep fresh;
 // nothing stops the search.
@@ -190,7 +85,12 @@ void printExpressions(const generator::Question& q, const SolveOptions& options,
   output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
 }
 
-void printSummary(const generator::Question& q, std::ostream& out) {
+void printSummary(const generator::Question& q, const SolveOptions& options, std::ostream& out) {
+  if (options.target) {
+    const auto count = std::count(q.CandidateAnswers.begin(), q.CandidateAnswers.end(), *options.target);
+    out << count << " expressions of value " << *options.target << "\n";
+    return;
+  }
   out << q.CandidateExpressions.size() << " expressions";
   if (!q.CandidateAnswers.empty()) {
     const generator::AnswerChoice choice = generator::selectAnswer(q.CandidateAnswers);
@@ -213,7 +113,7 @@ void solve(const SolveOptions& options, const SolveOutput& output) {
                              {question.CandidateExpressions, question.CandidateAnswers});
   }
   if (options.countOnly) {
-    printSummary(question, output.out);
+    printSummary(question, options, output.out);
   } else {
     printExpressions(question, options, output);
   }
@@ -234,7 +134,27 @@ int reportWriteError(const SolveOutput& output) {
 
 std::optional<SolveOptions> parseSolveArguments(const std::vector<std::string>& args,
                                                 std::string& error) {
-  return ArgumentParser(args, error).parse();
+  const auto line = options::splitCommandLine(args, kOptions, true, error);
+  if (!line) return std::nullopt;
+  SolveOptions result;
+  for (const options::GivenOption& option : line->options) {
+    if (!applyOption(option, result, error)) return std::nullopt;
+  }
+  if (result.help || result.version) return result;
+  for (const std::string& operand : line->operands) {
+    const std::optional<int32_t> number = options::parseInt32(operand);
+    if (!number) {
+      error = "not a 32-bit integer: '" + operand + "'";
+      return std::nullopt;
+    }
+    result.numbers.push_back(*number);
+  }
+  if (result.numbers.size() < 3) {
+    error = "at least 3 numbers are needed";
+    return std::nullopt;
+  }
+  result.settings.parameterCount = static_cast<int32_t>(result.numbers.size());
+  return result;
 }
 
 int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& output) {
@@ -247,6 +167,8 @@ int runSolveCommand(const std::vector<std::string>& args, const SolveOutput& out
   try {
     if (options->help) {
       output.out << kUsage;
+    } else if (options->version) {
+      output.out << options::versionLine("arithsolve");
     } else {
       solve(*options, output);
     }

@@ -19,6 +19,7 @@ struct SolveOptions {
   std::optional<int32_t> target;
   bool countOnly = false;
   bool help = false;
+  bool version = false;
 };
 
 // Parses the arguments after the program name; on bad usage returns

@@ -1,8 +1,10 @@
 #include "e2e/pty_program.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <utmp.h>
@@ -65,6 +67,7 @@ void say(const char* text) {
 
 PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
+  if (options.startModes) changeModes(options.startModes);
   tcgetattr(slave_, &before_);
   pid_ = fork();
   if (pid_ != 0) return;
@@ -76,6 +79,9 @@ PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   // when these tests run with some signals ignored, as background jobs do.
   for (int sig : {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGTSTP, SIGPIPE}) ::signal(sig, SIG_DFL);
   if (options.ignoreHangUp) ::signal(SIGHUP, SIG_IGN);
+  if (options.nonBlockingInput) fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
+  const rlimit noCoreFiles{0, 0};  // from the signals the tests send
+  setrlimit(RLIMIT_CORE, &noCoreFiles);
   if (options.jobControl) runAsJob(binary);
   execProgram(binary);
 }
@@ -105,18 +111,29 @@ void PtyProgram::type(const std::string& keys) {
   }
 }
 
-bool PtyProgram::waitForLineMode(int seconds) {
+bool PtyProgram::waitForLineMode(int seconds) { return waitForModes(true, seconds); }
+
+bool PtyProgram::waitForKeyMode(int seconds) { return waitForModes(false, seconds); }
+
+bool PtyProgram::waitForModes(bool lineMode, int seconds) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     termios modes;
     tcgetattr(slave_, &modes);
-    if ((modes.c_lflag & (ICANON | ECHO)) == (ICANON | ECHO)) return true;
+    if ((modes.c_lflag & (ICANON | ECHO)) == (lineMode ? ICANON | ECHO : 0)) return true;
     readSome(5);
   }
   return false;
 }
 
 void PtyProgram::signal(int sig) { kill(pid_, sig); }
+
+void PtyProgram::changeModes(void (*change)(termios*)) {
+  termios modes;
+  tcgetattr(slave_, &modes);
+  change(&modes);
+  tcsetattr(slave_, TCSANOW, &modes);
+}
 
 void PtyProgram::hangUp() {
   close(master_);

@@ -12,13 +12,18 @@ namespace testing_support {
 class PtyProgram {
  public:
   struct Options {
-    std::vector<std::string> environment;  // NAME=value pairs added
+    std::vector<std::string> environment = {};  // NAME=value pairs added
     // Runs the program as a job of a small shell that reports, on the
     // terminal, whether the modes were restored while the job was stopped,
     // and then continues it.
     bool jobControl = false;
     // Starts the program with SIGHUP ignored, as nohup does.
     bool ignoreHangUp = false;
+    // Changes the terminal's modes before the program starts; the changed
+    // modes are then the ones to restore.
+    void (*startModes)(termios*) = nullptr;
+    // Sets O_NONBLOCK on the terminal's open file, as a program run earlier may leave it.
+    bool nonBlockingInput = false;
   };
 
   PtyProgram(const std::string& binary, const Options& options);
@@ -33,7 +38,11 @@ class PtyProgram {
   // Waits until the program reads typed lines (canonical mode with echo),
   // so that what is typed next is echoed; false after the time-out.
   bool waitForLineMode(int seconds = 30);
+  // Waits until the program reads single keys (neither canonical mode nor echo).
+  bool waitForKeyMode(int seconds = 30);
   void signal(int sig);
+  // Changes the terminal's modes now, as a shell does while a job is stopped.
+  void changeModes(void (*change)(termios*));
   // Closes the terminal's other side, as a closed terminal window does.
   void hangUp();
   // Waits for the program to end and returns its wait status.
@@ -45,6 +54,7 @@ class PtyProgram {
 
  private:
   bool readSome(int milliseconds);
+  bool waitForModes(bool lineMode, int seconds);
 
   int master_ = -1;
   int slave_ = -1;

@@ -25,7 +25,7 @@ const std::string kAnswer =
 const std::string kMenuStart = ScriptedConsole::kShow + kClear + "Change settings\n";
 
 int play(ScriptedConsole& console) {
-  return frontend::runGame(console, [] { return std::time_t{1000000000}; });
+  return frontend::runGame(console, {}, [] { return uint64_t{1000000000}; });
 }
 
 TEST(Screens, QuestionAndAnswerScreensByteForByte) {
@@ -132,7 +132,7 @@ TEST(MainLoop, FiveThousandQuestionsAndMenuVisits) {
   }
   ScriptedConsole console(keys);
   std::time_t second = 1700000000;
-  EXPECT_EQ(frontend::runGame(console, [&] { return second++; }), 0);
+  EXPECT_EQ(frontend::runGame(console, {}, [&] { return second++; }), 0);
   EXPECT_GT(second, 1700000000 + 4900);
 }
 
@@ -158,6 +158,22 @@ TEST(MainLoop, MemoryRunningOutDuringTheSearchEndsWithStatusOne) {
   MemoryRunsOut console({"", "k"});
   EXPECT_EQ(play(console), 1);
   EXPECT_EQ(console.output, kHide + "\b\b\b-/|\b\b\b\\-/Too many numbers.\nPlease press any key.\a \n");
+}
+
+// A seed makes the same run of questions anywhere, each question its own.
+TEST(MainLoop, SeededRunsRepeatTheirQuestions) {
+  auto run = [] {
+    ScriptedConsole console({"", "k", "k", "k"});
+    frontend::runGame(console, {}, frontend::seededQuestions(42));
+    return console.output;
+  };
+  const std::string output = run();
+  EXPECT_EQ(output, run());
+  const size_t second = output.find(kClear + "Question", output.find("Answer\n"));
+  ASSERT_NE(second, std::string::npos);
+  const std::string firstParameters = output.substr(output.find("\t\t"), 20);
+  EXPECT_EQ(output.find(firstParameters, second), std::string::npos) << "the second question repeats the first";
+  EXPECT_NE(output.find("Parameters:\n\t\t51, 33, 80, 6\n"), std::string::npos) << output.substr(0, 200);
 }
 
 TEST(MainLoop, OutputThatCannotBeWrittenEndsTheGame) {

@@ -122,7 +122,7 @@ TEST(Menu, NewQuestionUsesTheChangedSettings) {
   // s during the first search, then r, p 3 and s: the next question has
   // three parameters, searched in every ordering.
   ScriptedConsole console({"s", "r", "p", "s"}, "3\n");
-  EXPECT_EQ(frontend::runGame(console, [] { return std::time_t{1000000000}; }), 0);
+  EXPECT_EQ(frontend::runGame(console, {}, [] { return uint64_t{1000000000}; }), 0);
   const std::string& out = console.output;
   const size_t screen = out.find("Question\n\tParameters:\n\t\t");
   ASSERT_NE(screen, std::string::npos);
