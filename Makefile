@@ -1,16 +1,25 @@
-# Thin driver over CMake: `make`, `make run`, `make test`, `make bench`.
+# Thin driver over CMake: `make`, `make run`, `make test`, `make bench`,
+# `make install`, `make package`.
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
+DESTDIR ?=
+# CMake's own makefiles are recursive; their directory changes are noise.
+MAKEFLAGS += --no-print-directory
 
-.PHONY: all build run test bench sanitize fuzz clean
+.PHONY: all build configure run test bench sanitize fuzz install package clean
 
 all: build
 
-build:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(BUILD) -j $(JOBS)
+configure:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 
-run: build
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Only the game, so that the first question comes soon after a fresh clone.
+run: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target arithpuzzle
 	./$(BUILD)/arithpuzzle
 
 test: build
@@ -20,6 +29,14 @@ bench:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DARITH_BENCH=ON >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target arith_bench
 	./$(BUILD)/arith_bench
+
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target arithpuzzle arithsolve
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target arithpuzzle arithsolve
+	cd $(BUILD) && cpack -G DEB
 
 sanitize:
 	cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARITH_SANITIZE=ON >/dev/null
