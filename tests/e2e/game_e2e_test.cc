@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <tuple>
 
 #include "console/sequences.h"
 #include "console/text.h"
@@ -150,7 +151,7 @@ TEST(GameInTerminal, ATerminalThatGoesAwayEndsTheGame) {
   game.hangUp();
   EXPECT_TRUE(killedBy(game.wait(), SIGHUP));
   // Started with hang-ups ignored, it ends by itself at the lost terminal.
-  PtyProgram ignoring = startGame({{}, false, true});
+  PtyProgram ignoring = startGame({.ignoreHangUp = true});
   ASSERT_TRUE(ignoring.waitFor("Please press any key.\a \r\n"));
   ignoring.hangUp();
   const int status = ignoring.wait();
@@ -158,7 +159,7 @@ TEST(GameInTerminal, ATerminalThatGoesAwayEndsTheGame) {
 }
 
 TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
-  PtyProgram game = startGame({{}, true});
+  PtyProgram game = startGame({.jobControl = true});
   ASSERT_TRUE(game.waitFor("Please press any key.\a \r\n"));
   game.type("\x1a");
   ASSERT_TRUE(game.waitFor(std::string(console::kShowCursor) + "[stopped, modes restored]"));
@@ -168,6 +169,43 @@ TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
   game.type("s");
   ASSERT_TRUE(game.waitFor("Change settings"));
   expectCleanExit(game);
+}
+
+// Options set the starting settings; a seed makes the same first question
+// in a run a second later.
+TEST(GameInTerminal, CommandLineSettingsAndSeed) {
+  auto firstQuestion = [] {
+    PtyProgram game = startGame({.arguments = {"--seed=7", "-p", "5", "-ra", "1000"}});
+    EXPECT_TRUE(openMenu(game));
+    EXPECT_TRUE(game.waitFor("\tProgram exit(x)\r\n\r\n"));
+    for (const char* line : {"Order swap(r):ON", "Parameter count(p):5", "Maximum absolute value(a):1000"}) {
+      EXPECT_NE(game.output.find(line), std::string::npos) << line;
+    }
+    expectCleanExit(game);
+    return game.output.substr(0, game.output.find("Change settings"));
+  };
+  const std::string first = firstQuestion();
+  sleep(1);
+  EXPECT_EQ(firstQuestion(), first);
+}
+
+// Help, version and usage errors answer at once; the game does not start.
+TEST(GameCommandLine, HelpVersionAndUsageErrors) {
+  const std::vector<std::tuple<std::string, int, std::string>> cases = {
+      {"--help", 0, "Usage: arithpuzzle [OPTIONS]"},
+      {"--version", 0, "arithpuzzle "},
+      {"--bogus", 2, "arithpuzzle: unknown option '--bogus'\nTry 'arithpuzzle --help'"},
+      {"-p 2", 2, "arithpuzzle: option '-p' needs a whole number of at least 3, not '2'"},
+  };
+  for (const auto& [arguments, status, start] : cases) {
+    FILE* pipe = popen((std::string("'") + ARITHPUZZLE_BINARY + "' " + arguments + " 2>&1 </dev/null").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    char buffer[256];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    EXPECT_TRUE(exitedWith(pclose(pipe), status)) << arguments;
+    EXPECT_EQ(output.rfind(start, 0), 0u) << output;
+  }
 }
 
 // Runs the game with standard input from a file or pipe and output to

@@ -24,14 +24,17 @@ void say(const char* text) {
   if (write(STDOUT_FILENO, text, std::strlen(text)) < 0) _exit(126);
 }
 
-[[noreturn]] void execProgram(const std::string& binary) {
-  execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+[[noreturn]] void execProgram(const std::string& binary, const std::vector<std::string>& arguments) {
+  std::vector<char*> argv = {const_cast<char*>(binary.c_str())};
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  execv(binary.c_str(), argv.data());
   _exit(127);
 }
 
 // The small shell: runs the program as a foreground job, reports the modes
 // whenever it stops, continues it, and ends as the program ended.
-[[noreturn]] void runAsJob(const std::string& binary) {
+[[noreturn]] void runAsJob(const std::string& binary, const std::vector<std::string>& arguments) {
   termios before;
   tcgetattr(STDIN_FILENO, &before);
   signal(SIGTTOU, SIG_IGN);
@@ -40,7 +43,7 @@ void say(const char* text) {
     setpgid(0, 0);
     tcsetpgrp(STDIN_FILENO, getpid());
     signal(SIGTTOU, SIG_DFL);
-    execProgram(binary);
+    execProgram(binary, arguments);
   }
   setpgid(job, job);
   tcsetpgrp(STDIN_FILENO, job);
@@ -82,8 +85,8 @@ PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   if (options.nonBlockingInput) fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
   const rlimit noCoreFiles{0, 0};  // from the signals the tests send
   setrlimit(RLIMIT_CORE, &noCoreFiles);
-  if (options.jobControl) runAsJob(binary);
-  execProgram(binary);
+  if (options.jobControl) runAsJob(binary, options.arguments);
+  execProgram(binary, options.arguments);
 }
 
 PtyProgram::~PtyProgram() {

@@ -13,6 +13,7 @@ class PtyProgram {
  public:
   struct Options {
     std::vector<std::string> environment = {};  // NAME=value pairs added
+    std::vector<std::string> arguments = {};    // after the program's name
     // Runs the program as a job of a small shell that reports, on the
     // terminal, whether the modes were restored while the job was stopped,
     // and then continues it.
