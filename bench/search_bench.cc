@@ -26,12 +26,12 @@ void searchPass(benchmark::State& state, generator::SearchEngine engine) {
   const generator::Tables tables = generator::buildTables(n);
   QuietMonitor monitor;
   const generator::SearchContext context{settings, tables, monitor};
-  generator::Question question;
+  generator::AnswerCollector collector(settings);
   for (auto _ : state) {
-    engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
-    benchmark::DoNotOptimize(question.CandidateAnswers.data());
+    engine(parameters, context, collector);
+    benchmark::DoNotOptimize(collector.collectedCount());
   }
-  state.counters["collected"] = static_cast<double>(question.CandidateAnswers.size());
+  state.counters["collected"] = static_cast<double>(collector.collectedCount());
 }
 
 void Reference(benchmark::State& state) { searchPass(state, generator::runSearchPassReference); }

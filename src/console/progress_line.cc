@@ -24,8 +24,11 @@ ProgressLine::ProgressLine(int fd, std::chrono::milliseconds firstDrawAfter)
     : fd_(fd), enabled_(isatty(fd) != 0), firstDrawAfter_(firstDrawAfter),
       start_(std::chrono::steady_clock::now()) {}
 
-ProgressLine::~ProgressLine() {
+ProgressLine::~ProgressLine() { erase(); }
+
+void ProgressLine::erase() {
   if (drawn_) writeText(fd_, kEraseLine);
+  drawn_ = false;
 }
 
 void ProgressLine::update(int64_t done, int64_t total) {

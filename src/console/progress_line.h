@@ -17,6 +17,9 @@ class ProgressLine {
 
   // Shows done of total, at most a few times a second.
   void update(int64_t done, int64_t total);
+  // Erases the line if it is drawn, so that other output can take its
+  // place; the next update draws it again.
+  void erase();
 
  private:
   int fd_;

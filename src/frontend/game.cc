@@ -13,6 +13,8 @@ namespace {
 
 // The exit status when memory runs out or the screen can no longer be written.
 constexpr int kFailureStatus = 1;
+// Bytes of expression text written to the answer screen between flushes.
+constexpr size_t kLinesFlushedAfter = 1 << 16;
 
 // Writes text made of whole lines and makes it visible.
 void writeLines(console::Console& console, const std::string& text) {
@@ -59,7 +61,7 @@ Next screenKey(console::Console& console) {
 // Makes one question and shows it; the question is released on return.
 Next playQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed) {
   console.showCursor(false);
-  generator::Question question;
+  generator::Question question(settings);
   switch (makeQuestion(console, settings, seed, question)) {
     case Made::Stopped: return {Next::Menu};
     case Made::InputEnded: return {Next::Exit, 0};
@@ -69,7 +71,7 @@ Next playQuestion(console::Console& console, const generator::Settings& settings
   console.clearScreen();
   writeLines(console, questionScreen(question));
   if (const Next next = screenKey(console); next.kind != Next::Question) return next;
-  writeLines(console, answerScreen(question));
+  writeAnswerScreen(console, question, settings);
   if (const Next next = screenKey(console); next.kind != Next::Question) return next;
   console.clearScreen();
   return {Next::Question};
@@ -88,21 +90,25 @@ std::string questionScreen(const generator::Question& question) {
   return screen;
 }
 
-std::string answerScreen(const generator::Question& question) {
-  std::string screen = "\nAnswer\n";
-  screen += question.exampleCount == 1 ? "\tExample " + std::string(56, '*')
-                                       : "\tExamples " + std::string(55, '*');
-  screen += "\n";
-  const std::string answerText = std::to_string(question.answer);
-  for (size_t i = 0; i < question.CandidateExpressions.size(); ++i) {
-    if (question.CandidateAnswers[i] != question.answer) continue;
-    screen += "\t\t";
-    screen += question.CandidateExpressions[i];
-    screen += " = " + answerText + "\n";
-  }
-  screen += "\t" + std::string(64, '*') + "\n";
-  screen += "\nPlease press any key.\n";
-  return screen;
+void writeAnswerScreen(console::Console& console, const generator::Question& question,
+                       const generator::Settings& settings) {
+  console.write("\nAnswer\n");
+  console.write(question.exampleCount == 1 ? "\tExample " + std::string(56, '*') + "\n"
+                                           : "\tExamples " + std::string(55, '*') + "\n");
+  const std::string ending = " = " + std::to_string(question.answer) + "\n";
+  size_t unflushed = 0;
+  generator::forEachAnswerText(question, settings, [&](const std::string& text) {
+    console.write("\t\t");
+    console.write(text);
+    console.write(ending);
+    // Shown in pieces, so that even millions of lines take little memory.
+    if ((unflushed += text.size()) >= kLinesFlushedAfter) {
+      console.flush();
+      unflushed = 0;
+    }
+  });
+  console.write("\t" + std::string(64, '*') + "\n");
+  writeLines(console, "\nPlease press any key.\n");
 }
 
 int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds) {
@@ -114,6 +120,13 @@ int runGame(console::Console& console, const generator::Settings& startSettings,
     }
     // What was written before the end is still shown, if it can be.
     console.flush();
+  } catch (const std::bad_alloc&) {
+    // Memory that runs out outside a search, such as on the answer screen.
+    try {
+      return reportOutOfMemory(console).exitStatus;
+    } catch (const console::OutputClosed&) {
+      return kFailureStatus;
+    }
   } catch (const console::OutputClosed&) {
     // Output that failed before the end ends the game; output that fails
     // only in the last flush keeps the status the end came with.

@@ -11,7 +11,9 @@
 namespace frontend {
 
 std::string questionScreen(const generator::Question& question);
-std::string answerScreen(const generator::Question& question);
+// Writes the answer screen a few lines at a time, as its lines are made.
+void writeAnswerScreen(console::Console& console, const generator::Question& question,
+                       const generator::Settings& settings);
 
 // Runs the game from the settings given, each question's numbers drawn
 // from the next seed, until the menu's x key or the end of input (status

@@ -4,21 +4,9 @@ namespace generator {
 
 ExpressionList::ExpressionList() : present_(0, HashAt{this}, EqualAt{this}) {}
 
-std::string_view ExpressionList::textAt(size_t i) const {
+std::string_view ExpressionList::operator[](size_t i) const {
   const uint64_t begin = i == 0 ? 0 : ends_[i - 1];
   return std::string_view(arena_).substr(begin, ends_[i] - begin);
-}
-
-std::string ExpressionList::operator[](size_t i) const {
-  return renderer_ ? renderer_->render(i, descriptions_[i]) : std::string(textAt(i));
-}
-
-void ExpressionList::clear(std::shared_ptr<const ExpressionRenderer> renderer) {
-  arena_.clear();
-  ends_.clear();
-  present_.clear();
-  descriptions_.clear();
-  renderer_ = std::move(renderer);
 }
 
 bool ExpressionList::appendIfNew(std::string_view text) {

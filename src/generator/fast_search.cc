@@ -173,36 +173,35 @@ class PreparedGroupings {
 };
 
 // Renders the texts of a pass's described expressions from the prepared
-// groupings and the value texts of each searched ordering.
+// groupings and the values of each searched ordering (n numbers an
+// ordering, however many expressions it collects).
 class GroupingRenderer final : public ExpressionRenderer {
  public:
   GroupingRenderer(std::shared_ptr<const PreparedGroupings> groupings, bool computerOperator)
       : groupings_(std::move(groupings)), n_(groupings_->valueCount()), computerOperator_(computerOperator) {}
 
-  // Records the value texts of the ordering whose entries start at firstEntry.
-  void addOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) {
-    for (int32_t value : orderedValues) valueTexts_.push_back(leafText(value));
-    orderingStarts_.push_back(firstEntry);
+  // Records the values of the pass's next ordering.
+  void addOrdering(const std::vector<int32_t>& orderedValues) {
+    orderingValues_.insert(orderingValues_.end(), orderedValues.begin(), orderedValues.end());
   }
 
   static uint64_t describe(uint32_t grouping, int64_t operatorRow) {
     return uint64_t{grouping} << 32 | static_cast<uint32_t>(operatorRow);
   }
 
-  std::string render(size_t index, uint64_t description) const override {
-    const auto ordering = static_cast<size_t>(
-        std::upper_bound(orderingStarts_.begin(), orderingStarts_.end(), index) - orderingStarts_.begin() - 1);
+  std::string render(const CollectedExpression& expression) const override {
     std::string text;
-    renderNode(groupings_->tree(description >> 32), &valueTexts_[ordering * static_cast<size_t>(n_)],
-               2 * n_ - 2, static_cast<int64_t>(description & 0xFFFFFFFFu), text);
+    renderNode(groupings_->tree(expression.description >> 32),
+               &orderingValues_[expression.ordering * static_cast<size_t>(n_)], 2 * n_ - 2,
+               static_cast<int64_t>(expression.description & 0xFFFFFFFFu), text);
     return text;
   }
 
  private:
-  void renderNode(const std::vector<PreparedStep>& steps, const std::string* values, int32_t node,
+  void renderNode(const std::vector<PreparedStep>& steps, const int32_t* values, int32_t node,
                   int64_t operatorRow, std::string& text) const {
     if (node < n_) {
-      text += values[node];
+      text += leafText(values[node]);
       return;
     }
     const PreparedStep& step = steps[static_cast<size_t>(node - n_)];
@@ -221,16 +220,15 @@ class GroupingRenderer final : public ExpressionRenderer {
   std::shared_ptr<const PreparedGroupings> groupings_;
   int32_t n_;
   bool computerOperator_;
-  std::vector<std::string> valueTexts_;
-  std::vector<size_t> orderingStarts_;
+  std::vector<int32_t> orderingValues_;
 };
 
 // Reduces an ordering one grouping at a time: only the first combination
 // row of each grouping is evaluated, for every operator row at once.
 class GroupingReducer final : public OrderingReducer {
  public:
-  GroupingReducer(const SearchContext& context, Candidates candidates, int32_t n)
-      : context_(context), candidates_(candidates), n_(n), groupings_(context.tables.groupings),
+  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n)
+      : context_(context), collector_(collector), n_(n), groupings_(context.tables.groupings),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
         prepared_(std::make_shared<PreparedGroupings>(groupings_, n)),
         renderer_(std::make_shared<GroupingRenderer>(prepared_, context.settings.computerOperator)) {
@@ -241,9 +239,10 @@ class GroupingReducer final : public OrderingReducer {
 
   std::shared_ptr<const ExpressionRenderer> renderer() const override { return renderer_; }
 
-  void beginOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) override {
+  void beginOrdering(const std::vector<int32_t>& orderedValues, uint64_t ordering) override {
     seen_.clear();
-    renderer_->addOrdering(orderedValues, firstEntry);
+    ordering_ = ordering;
+    renderer_->addOrdering(orderedValues);
     for (size_t i = 0; i < orderedValues.size(); ++i) leafValues_[i] = orderedValues[i];
   }
 
@@ -300,16 +299,16 @@ class GroupingReducer final : public OrderingReducer {
         const int64_t p = passedRows_[k];
         if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
         if (!seen_.insert(prepared_->parenthesesOf(treeIndex, p), p)) continue;
-        candidates_.expressions.appendDescribed(GroupingRenderer::describe(treeIndex, p));
-        candidates_.answers.push_back(static_cast<int32_t>(values[p]));
+        collector_.collect({static_cast<int32_t>(values[p]), ordering_, GroupingRenderer::describe(treeIndex, p)});
       }
     }
     return true;
   }
 
   const SearchContext& context_;
-  Candidates candidates_;
+  Collector& collector_;
   int32_t n_;
+  uint64_t ordering_ = 0;
   const Groupings& groupings_;
   const AcceptedValues accepted_;
   std::vector<double> leafValues_;
@@ -323,11 +322,11 @@ class GroupingReducer final : public OrderingReducer {
 }  // namespace
 
 SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
-                        Candidates candidates) {
+                        Collector& collector) {
   const auto n = static_cast<int32_t>(parameters.size());
-  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, candidates);
-  GroupingReducer reducer(context, candidates, n);
-  return runPassWith(reducer, parameters, context, candidates);
+  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
+  GroupingReducer reducer(context, collector, n);
+  return runPassWith(reducer, parameters, context, collector);
 }
 
 }  // namespace generator

@@ -7,6 +7,6 @@
 namespace generator {
 
 SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
-                        Candidates candidates);
+                        Collector& collector);
 
 }  // namespace generator

@@ -4,29 +4,37 @@
 
 namespace generator {
 
-void acceptCandidate(std::string_view text, double value, const Settings& settings,
-                     Candidates candidates) {
-  if (!AcceptedValues(settings).accepts(value)) return;
+bool acceptCandidate(std::string_view text, double value, const Settings& settings, ExpressionList& texts) {
+  if (!AcceptedValues(settings).accepts(value)) return false;
   // The multiplication test depends on the text alone, so asking it before
   // the duplicate test drops and keeps exactly the same expressions.
-  if (settings.includesMulDiv && !containsMulDiv(text, settings.computerOperator)) return;
-  if (!candidates.expressions.appendIfNew(text)) return;
-  candidates.answers.push_back(static_cast<int32_t>(value));
+  if (settings.includesMulDiv && !containsMulDiv(text, settings.computerOperator)) return false;
+  return texts.appendIfNew(text);
 }
 
 namespace {
+
+// The texts of a pass, each described by its place among them.
+class TextRenderer final : public ExpressionRenderer {
+ public:
+  std::string render(const CollectedExpression& expression) const override {
+    return std::string(texts[expression.description]);
+  }
+  ExpressionList texts;
+};
 
 // Reduces every operator row of a combination row and collects each new
 // text whose value is acceptable.
 class StepByStepReducer final : public OrderingReducer {
  public:
-  StepByStepReducer(const SearchContext& context, Candidates candidates, int32_t n)
-      : context_(context), candidates_(candidates), work_(n) {}
+  StepByStepReducer(const SearchContext& context, Collector& collector, int32_t n)
+      : context_(context), collector_(collector), work_(n) {}
 
-  std::shared_ptr<const ExpressionRenderer> renderer() const override { return nullptr; }
+  std::shared_ptr<const ExpressionRenderer> renderer() const override { return renderer_; }
 
-  void beginOrdering(const std::vector<int32_t>& orderedValues, size_t) override {
+  void beginOrdering(const std::vector<int32_t>& orderedValues, uint64_t ordering) override {
     orderedValues_ = &orderedValues;
+    ordering_ = ordering;
   }
 
   bool reduceRow(int64_t o) override {
@@ -38,24 +46,29 @@ class StepByStepReducer final : public OrderingReducer {
                             context_.settings.computerOperator, work_, poll)) {
         return false;
       }
-      acceptCandidate(work_.terms[0].text, work_.terms[0].value, context_.settings, candidates_);
+      const Term& term = work_.terms[0];
+      if (acceptCandidate(term.text, term.value, context_.settings, renderer_->texts)) {
+        collector_.collect({static_cast<int32_t>(term.value), ordering_, renderer_->texts.size() - 1});
+      }
     }
     return true;
   }
 
  private:
   const SearchContext& context_;
-  Candidates candidates_;
+  Collector& collector_;
   ReductionWork work_;
+  std::shared_ptr<TextRenderer> renderer_ = std::make_shared<TextRenderer>();
   const std::vector<int32_t>* orderedValues_ = nullptr;
+  uint64_t ordering_ = 0;
 };
 
 }  // namespace
 
 SearchEnd runSearchPassReference(const std::vector<int32_t>& parameters, const SearchContext& context,
-                                 Candidates candidates) {
-  StepByStepReducer reducer(context, candidates, static_cast<int32_t>(parameters.size()));
-  return runPassWith(reducer, parameters, context, candidates);
+                                 Collector& collector) {
+  StepByStepReducer reducer(context, collector, static_cast<int32_t>(parameters.size()));
+  return runPassWith(reducer, parameters, context, collector);
 }
 
 }  // namespace generator

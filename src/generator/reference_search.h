@@ -2,16 +2,19 @@
 // the oracle that the fast search is tested against.
 #pragma once
 
+#include <string_view>
+
+#include "generator/expression_list.h"
 #include "generator/search.h"
 
 namespace generator {
 
-// Collects the expression if its value is acceptable, its text new, and it
-// has a multiplication or division where the settings require one.
-void acceptCandidate(std::string_view text, double value, const Settings& settings,
-                     Candidates candidates);
+// Whether the expression is collected: its value acceptable, its text new
+// (then added to texts), and a multiplication or division in it where the
+// settings require one.
+bool acceptCandidate(std::string_view text, double value, const Settings& settings, ExpressionList& texts);
 
 SearchEnd runSearchPassReference(const std::vector<int32_t>& parameters, const SearchContext& context,
-                                 Candidates candidates);
+                                 Collector& collector);
 
 }  // namespace generator

@@ -12,15 +12,14 @@ bool containsMulDiv(std::string_view text, bool computerOperator) {
 }
 
 SearchEnd runPassWith(OrderingReducer& reducer, const std::vector<int32_t>& parameters,
-                      const SearchContext& context, Candidates candidates) {
-  candidates.expressions.clear(reducer.renderer());
-  candidates.answers.clear();
+                      const SearchContext& context, Collector& collector) {
+  collector.beginPass(reducer.renderer());
   SearchMonitor& monitor = context.monitor;
   const int64_t rows = context.tables.combinations.rows();
   OrderingWalk walk(parameters, context.settings.orderSwap);
   std::vector<int32_t> orderedValues;
-  while (walk.next(orderedValues)) {
-    reducer.beginOrdering(orderedValues, candidates.expressions.size());
+  for (uint64_t ordering = 0; walk.next(orderedValues); ++ordering) {
+    reducer.beginOrdering(orderedValues, ordering);
     bool stopped = false;
     for (int64_t o = 0; o < rows && !stopped; ++o) {
       monitor.rowStarted(o);

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "generator/expression_list.h"
+#include "generator/collection.h"
 #include "generator/settings.h"
 #include "generator/tables.h"
 
@@ -34,12 +34,6 @@ struct SearchContext {
   const Settings& settings;
   const Tables& tables;
   SearchMonitor& monitor;
-};
-
-// The lists a pass fills: entry i of answers is the value of expression i.
-struct Candidates {
-  ExpressionList& expressions;
-  std::vector<int32_t>& answers;
 };
 
 enum class SearchEnd { Completed, Stopped };
@@ -67,21 +61,36 @@ bool containsMulDiv(std::string_view text, bool computerOperator);
 class OrderingReducer {
  public:
   virtual ~OrderingReducer() = default;
-  // How the engine's collected expressions are kept: null for texts.
+  // What renders the engine's collected expressions.
   virtual std::shared_ptr<const ExpressionRenderer> renderer() const = 0;
-  // The next combination rows are over these values, which stay in place
-  // until the next ordering begins.
-  virtual void beginOrdering(const std::vector<int32_t>& orderedValues, size_t firstEntry) = 0;
+  // The next combination rows are over these values, the pass's ordering
+  // number `ordering`; they stay in place until the next ordering begins.
+  virtual void beginOrdering(const std::vector<int32_t>& orderedValues, uint64_t ordering) = 0;
   // Collects what one combination row reaches over every operator row;
   // false when the monitor stopped it.
   virtual bool reduceRow(int64_t combinationRow) = 0;
 };
 
-// The pass skeleton: empties the lists, walks the orderings, reports each
-// combination row and each finished ordering, and has the reducer do the rest.
+// The pass skeleton: starts the collector's pass, walks the orderings,
+// reports each combination row and each finished ordering, and has the
+// reducer do the rest.
 SearchEnd runPassWith(OrderingReducer& reducer, const std::vector<int32_t>& parameters,
-                      const SearchContext& context, Candidates candidates);
+                      const SearchContext& context, Collector& collector);
 
-using SearchEngine = SearchEnd (*)(const std::vector<int32_t>&, const SearchContext&, Candidates);
+using SearchEngine = SearchEnd (*)(const std::vector<int32_t>&, const SearchContext&, Collector&);
+
+// A monitor for a pass that shows no progress: it only asks another
+// monitor whether to stop.
+class SilentMonitor final : public SearchMonitor {
+ public:
+  explicit SilentMonitor(SearchMonitor& asked) : asked_(asked) {}
+  void rowStarted(int64_t) override {}
+  void orderingFinished() override {}
+  bool shouldStop() override { return asked_.shouldStop(); }
+  bool keepSearching() override { return asked_.keepSearching(); }
+
+ private:
+  SearchMonitor& asked_;
+};
 
 }  // namespace generator

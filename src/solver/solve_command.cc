@@ -51,72 +51,97 @@ bool applyOption(const options::GivenOption& option, SolveOptions& result, std::
 }
 
 // Finished orderings drive the progress line, which the polls keep fresh;
-// nothing stops the search.
+// only output that fails stops the search.
 class SolveMonitor final : public generator::SearchMonitor {
  public:
-  SolveMonitor(const SolveOutput& output, int64_t total)
-      : progress_(output.progressFd, output.progressDelay), total_(total) {}
+  SolveMonitor(console::ProgressLine& progress, int64_t total, const std::ostream& out)
+      : progress_(progress), total_(total), out_(out) {}
   void rowStarted(int64_t) override {}
   void orderingFinished() override { progress_.update(++done_, total_); }
   bool shouldStop() override {
     progress_.update(done_, total_);
-    return false;
+    return !out_;
   }
 
  private:
-  console::ProgressLine progress_;
+  console::ProgressLine& progress_;
   int64_t total_;
+  const std::ostream& out_;
   int64_t done_ = 0;
 };
 
-void printExpressions(const generator::Question& q, const SolveOptions& options,
-                      const SolveOutput& output) {
-  std::string text;
-  for (size_t i = 0; i < q.CandidateExpressions.size(); ++i) {
-    if (options.target && q.CandidateAnswers[i] != *options.target) continue;
-    text += q.CandidateExpressions[i];
-    text += " = " + std::to_string(q.CandidateAnswers[i]) + "\n";
-    if (text.size() >= (1 << 16)) {
-      output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
-      text.clear();
-      if (!output.out) return;  // the write error is reported at the end
+// Writes each expression as it is collected, a block at a time, or with
+// --count only counts them.
+class SolveCollector final : public generator::Collector {
+ public:
+  SolveCollector(const SolveOptions& options, const SolveOutput& output, console::ProgressLine& progress)
+      : options_(options), output_(output), progress_(progress), tally_(options.settings, 0) {}
+
+  void beginPass(std::shared_ptr<const generator::ExpressionRenderer> renderer) override {
+    tally_.beginPass(nullptr);
+    renderer_ = std::move(renderer);
+  }
+
+  void collect(const generator::CollectedExpression& expression) override {
+    if (options_.countOnly) {
+      tally_.collect(expression);
+      if (options_.target && expression.value == *options_.target) ++targetCount_;
+      return;
+    }
+    if (options_.target && expression.value != *options_.target) return;
+    block_ += renderer_->render(expression);
+    block_ += " = ";
+    block_ += std::to_string(expression.value);
+    block_ += '\n';
+    if (block_.size() >= kBlockSize) writeBlock();
+  }
+
+  // Writes what is left: the last block, or the summary line.
+  void finish() {
+    progress_.erase();
+    if (!options_.countOnly) {
+      writeBlock();
+    } else if (options_.target) {
+      output_.out << targetCount_ << " expressions of value " << *options_.target << "\n";
+    } else {
+      output_.out << tally_.collectedCount() << " expressions";
+      if (tally_.collectedCount() > 0) {
+        const generator::AnswerChoice choice = tally_.rarest();
+        output_.out << ", rarest value " << choice.answer << " (" << choice.exampleCount << ")";
+      }
+      output_.out << "\n";
     }
   }
-  output.out << console::toTerminalBytes(text, output.shiftJisTerminal);
-}
 
-void printSummary(const generator::Question& q, const SolveOptions& options, std::ostream& out) {
-  if (options.target) {
-    const auto count = std::count(q.CandidateAnswers.begin(), q.CandidateAnswers.end(), *options.target);
-    out << count << " expressions of value " << *options.target << "\n";
-    return;
-  }
-  out << q.CandidateExpressions.size() << " expressions";
-  if (!q.CandidateAnswers.empty()) {
-    const generator::AnswerChoice choice = generator::selectAnswer(q.CandidateAnswers);
-    out << ", rarest value " << choice.answer << " (" << choice.exampleCount << ")";
-  }
-  out << "\n";
-}
+ private:
+  static constexpr size_t kBlockSize = size_t{1} << 16;
 
-// Runs the search over the numbers and prints what it collected.
+  // A progress line on the same terminal makes way for the block.
+  void writeBlock() {
+    if (block_.empty() || !output_.out) return;
+    if (output_.sharesProgressTerminal) progress_.erase();
+    output_.out << console::toTerminalBytes(block_, output_.shiftJisTerminal) << std::flush;
+    block_.clear();
+  }
+
+  const SolveOptions& options_;
+  const SolveOutput& output_;
+  console::ProgressLine& progress_;
+  generator::AnswerCollector tally_;  // keeps no expression, counts them all
+  uint64_t targetCount_ = 0;
+  std::shared_ptr<const generator::ExpressionRenderer> renderer_;
+  std::string block_;
+};
+
+// Runs the search over the numbers, writing what it collects as it goes.
 void solve(const SolveOptions& options, const SolveOutput& output) {
   const generator::Tables tables = generator::buildTables(options.settings.parameterCount);
-  generator::Question question;
-  question.parameters = options.numbers;
-  {
-    // The progress line is erased when the monitor goes, before any output.
-    SolveMonitor monitor(output,
-                         generator::distinctOrderingCount(question.parameters, options.settings.orderSwap));
-    const generator::SearchContext context{options.settings, tables, monitor};
-    generator::runSearchPass(question.parameters, context,
-                             {question.CandidateExpressions, question.CandidateAnswers});
-  }
-  if (options.countOnly) {
-    printSummary(question, options, output.out);
-  } else {
-    printExpressions(question, options, output);
-  }
+  console::ProgressLine progress(output.progressFd, output.progressDelay);
+  SolveMonitor monitor(progress, generator::distinctOrderingCount(options.numbers, options.settings.orderSwap),
+                       output.out);
+  SolveCollector collector(options, output, progress);
+  generator::runSearchPass(options.numbers, {options.settings, tables, monitor}, collector);
+  collector.finish();
   output.out.flush();
 }
 

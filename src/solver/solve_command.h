@@ -34,6 +34,8 @@ struct SolveOutput {
   int progressFd;         // where a progress line may go, or -1
   // How long the search runs before the progress line shows.
   std::chrono::milliseconds progressDelay = std::chrono::milliseconds(500);
+  // Whether out goes to the terminal the progress line is drawn on.
+  bool sharesProgressTerminal = false;
 };
 
 // Runs the command; returns the exit status.

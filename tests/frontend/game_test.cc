@@ -28,22 +28,30 @@ int play(ScriptedConsole& console) {
   return frontend::runGame(console, {}, [] { return uint64_t{1000000000}; });
 }
 
+// Renders the description as the index of a text.
+class TextsRenderer final : public generator::ExpressionRenderer {
+ public:
+  std::string render(const generator::CollectedExpression& e) const override { return texts[e.description]; }
+  std::vector<std::string> texts = {"(-5)+3", "(-5)\x81\x7E" "3-(-12)", "3-(-5)", "(-12)\x81\x80" "3"};
+};
+
 TEST(Screens, QuestionAndAnswerScreensByteForByte) {
-  generator::Question question;
+  generator::Settings settings;
+  settings.allowNegative = true;
+  generator::Question question(settings);
   question.parameters = {-5, 3, -12};
   question.answer = -4;
   question.exampleCount = 2;
-  question.CandidateExpressions.appendIfNew("(-5)+3");
-  question.CandidateExpressions.appendIfNew("(-5)\x81\x7E" "3-(-12)");
-  question.CandidateExpressions.appendIfNew("3-(-5)");
-  question.CandidateAnswers = {-2, -4, 8};
-  question.CandidateExpressions.appendIfNew("(-12)\x81\x80" "3");
-  question.CandidateAnswers.push_back(-4);
+  question.collected.beginPass(std::make_shared<TextsRenderer>());
+  const int32_t values[] = {-2, -4, 8, -4};
+  for (uint64_t i = 0; i < 4; ++i) question.collected.collect({values[i], 0, i});
   EXPECT_EQ(frontend::questionScreen(question),
             "Question\n\tParameters:\n\t\t-5, 3, -12\n\tAnswer:\n\t\t-4\n\nPlease press any key.\a \n");
   const std::string header = "\tExamples " + std::string(55, '*');
   EXPECT_EQ(header.size(), 65u);
-  EXPECT_EQ(frontend::answerScreen(question),
+  ScriptedConsole console;
+  frontend::writeAnswerScreen(console, question, settings);
+  EXPECT_EQ(console.output,
             "\nAnswer\n" + header + "\n\t\t(-5)\x81\x7E" "3-(-12) = -4\n\t\t(-12)\x81\x80" "3 = -4\n\t" +
                 std::string(64, '*') + "\n\nPlease press any key.\n");
 }

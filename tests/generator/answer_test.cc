@@ -10,49 +10,56 @@ namespace {
 
 using namespace generator;
 
-TEST(SelectAnswer, RarestValueFirstCollectedAmongEquals) {
-  const std::vector<int32_t> workedExample = {12, 0, 36, 1, 8, 12, 14, 2, 48, 8, 12, 16, 8, 32, 12};
-  const AnswerChoice choice = selectAnswer(workedExample);
-  EXPECT_EQ(choice.answer, 0);
-  EXPECT_EQ(choice.exampleCount, 1);
-  const AnswerChoice same = selectAnswer(std::vector<int32_t>(15, 0));
-  EXPECT_EQ(same.answer, 0);
-  EXPECT_EQ(same.exampleCount, 15);
-  const AnswerChoice tie = selectAnswer({5, 7, 7, 5, 9, 9});
-  EXPECT_EQ(tie.answer, 5);
-  EXPECT_EQ(tie.exampleCount, 2);
+AnswerChoice rarestOf(const std::vector<int32_t>& values, size_t budget) {
+  Settings settings;
+  AnswerCollector collector(settings, budget);
+  collector.beginPass(nullptr);
+  for (size_t i = 0; i < values.size(); ++i) collector.collect({values[i], 0, i});
+  return collector.rarest();
 }
 
-// 200 questions from consecutive seconds: each meets the invariants of a
-// complete question, and its lists are those of a reference pass over its
-// final parameters.
+TEST(AnswerCollector, RarestValueFirstCollectedAmongEquals) {
+  for (size_t budget : {AnswerCollector::kDefaultBudget, size_t{2}, size_t{0}}) {
+    const std::vector<int32_t> workedExample = {12, 0, 36, 1, 8, 12, 14, 2, 48, 8, 12, 16, 8, 32, 12};
+    EXPECT_EQ(rarestOf(workedExample, budget).answer, 0);
+    EXPECT_EQ(rarestOf(workedExample, budget).exampleCount, 1);
+    EXPECT_EQ(rarestOf(std::vector<int32_t>(15, 0), budget).exampleCount, 15);
+    EXPECT_EQ(rarestOf({5, 7, 7, 5, 9, 9}, budget).answer, 5);
+  }
+}
+
+// 200 questions from consecutive seconds, under budgets that keep every
+// expression, drop values and collect the answer again, or keep nothing:
+// each meets the invariants of a complete question over a reference pass
+// of its final parameters, and its answer's texts are the reference's.
 TEST(RunPasses, TwoHundredQuestionsMeetTheInvariants) {
   Settings settings;
   settings.candidateCount = 3;
   const Tables tables = buildTables(settings.parameterCount);
-  for (std::time_t second = 1700000000; second < 1700000200; ++second) {
-    Question question;
-    ParameterDraw draw(second);
-    draw.firstDraw(settings, question.parameters);
-    testing_support::RecordingMonitor monitor;
-    const SearchContext context{settings, tables, monitor};
-    ASSERT_EQ(runPasses(question, draw, context), SearchEnd::Completed);
+  for (size_t budget : {AnswerCollector::kDefaultBudget, size_t{8}, size_t{2}, size_t{0}}) {
+    for (std::time_t second = 1700000000; second < 1700000200; ++second) {
+      Question question(settings, budget);
+      ParameterDraw draw(second);
+      draw.firstDraw(settings, question.parameters);
+      testing_support::RecordingMonitor monitor;
+      ASSERT_EQ(runPasses(question, draw, {settings, tables, monitor}), SearchEnd::Completed);
 
-    std::map<int32_t, int32_t> counts;
-    for (int32_t value : question.CandidateAnswers) ++counts[value];
-    ASSERT_GE(question.exampleCount, 1);
-    ASSERT_LE(question.exampleCount, settings.candidateCount);
-    ASSERT_EQ(counts[question.answer], question.exampleCount);
-    for (const auto& [value, count] : counts) ASSERT_GE(count, question.exampleCount);
-    for (int32_t value : question.CandidateAnswers) {
-      if (value == question.answer) break;
-      ASSERT_NE(counts[value], question.exampleCount) << "an equally rare value came first";
-    }
-    const auto reference = testing_support::runPass(runSearchPassReference, question.parameters, settings);
-    ASSERT_EQ(reference.answers, question.CandidateAnswers);
-    ASSERT_EQ(reference.expressions.size(), question.CandidateExpressions.size());
-    for (size_t i = 0; i < reference.expressions.size(); ++i) {
-      ASSERT_EQ(reference.expressions[i], question.CandidateExpressions[i]);
+      const auto reference = testing_support::runPass(runSearchPassReference, question.parameters, settings);
+      std::map<int32_t, int32_t> counts;
+      for (int32_t value : reference.answers) ++counts[value];
+      ASSERT_GE(question.exampleCount, 1);
+      ASSERT_LE(question.exampleCount, settings.candidateCount);
+      ASSERT_EQ(counts[question.answer], question.exampleCount);
+      for (const auto& [value, count] : counts) ASSERT_GE(count, question.exampleCount);
+      std::vector<std::string> expected;
+      for (size_t i = 0; i < reference.answers.size(); ++i) {
+        if (reference.answers[i] == question.answer) expected.push_back(reference.expressions[i]);
+        ASSERT_TRUE(!expected.empty() || counts[reference.answers[i]] != question.exampleCount)
+            << "an equally rare value came first";
+      }
+      std::vector<std::string> texts;
+      forEachAnswerText(question, settings, [&](const std::string& text) { texts.push_back(text); });
+      ASSERT_EQ(texts, expected) << budget;
     }
   }
 }
@@ -63,7 +70,7 @@ TEST(RunPasses, StopRequestedEndsWithoutAQuestion) {
   settings.candidateCount = 1;
   settings.maxAbsValue = 1;  // no question is possible: the passes never end by themselves
   const Tables tables = buildTables(3);
-  Question question;
+  Question question(settings);
   ParameterDraw draw(1);
   draw.firstDraw(settings, question.parameters);
   testing_support::RecordingMonitor monitor(5000);

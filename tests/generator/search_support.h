@@ -35,20 +35,32 @@ struct PassResult {
   bool stopped = false;
 };
 
+// Keeps every collected expression's text and value.
+class ListCollector final : public generator::Collector {
+ public:
+  explicit ListCollector(PassResult& result) : result_(result) {}
+  void beginPass(std::shared_ptr<const generator::ExpressionRenderer> renderer) override {
+    renderer_ = std::move(renderer);
+    result_.expressions.clear();
+    result_.answers.clear();
+  }
+  void collect(const generator::CollectedExpression& expression) override {
+    result_.expressions.push_back(renderer_->render(expression));
+    result_.answers.push_back(expression.value);
+  }
+
+ private:
+  PassResult& result_;
+  std::shared_ptr<const generator::ExpressionRenderer> renderer_;
+};
+
 // One pass of the given engine over the parameters.
 inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
                           const generator::Settings& settings, generator::SearchMonitor& monitor) {
   const generator::Tables tables = generator::buildTables(static_cast<int32_t>(parameters.size()));
-  generator::Question question;
-  const generator::SearchContext context{settings, tables, monitor};
-  const generator::SearchEnd end =
-      engine(parameters, context, {question.CandidateExpressions, question.CandidateAnswers});
   PassResult result;
-  for (size_t i = 0; i < question.CandidateExpressions.size(); ++i) {
-    result.expressions.emplace_back(question.CandidateExpressions[i]);
-  }
-  result.answers = question.CandidateAnswers;
-  result.stopped = end == generator::SearchEnd::Stopped;
+  ListCollector collector(result);
+  result.stopped = engine(parameters, {settings, tables, monitor}, collector) == generator::SearchEnd::Stopped;
   return result;
 }
 

@@ -85,23 +85,18 @@ TEST_P(SearchPass, IncludesMulDivInBothSignSets) {
 TEST(AcceptCandidate, ValueTests) {
   Settings settings;
   ExpressionList texts;
-  std::vector<int32_t> values;
   auto accepts = [&](double value, std::string_view text) {
-    const size_t before = texts.size();
-    acceptCandidate(text, value, settings, {texts, values});
-    return texts.size() > before;
+    return acceptCandidate(text, value, settings, texts);
   };
   EXPECT_TRUE(accepts((1.0 / 3.0) * 3.0, "a"));
   EXPECT_FALSE(accepts((1.0 / 49.0) * 49.0, "b"));
   EXPECT_TRUE(accepts(-0.0, "c"));
-  EXPECT_EQ(values.back(), 0);
   EXPECT_FALSE(accepts(std::numeric_limits<double>::quiet_NaN(), "d"));
   EXPECT_FALSE(accepts(std::numeric_limits<double>::infinity(), "e"));
   EXPECT_FALSE(accepts(-1, "f"));
   EXPECT_FALSE(accepts(101, "g"));
   EXPECT_TRUE(accepts(100, "h"));
   EXPECT_FALSE(accepts(7, "h"));  // the same text again: the first value stays
-  EXPECT_EQ(values.back(), 100);
   settings.allowNegative = true;
   settings.maxAbsValue = std::numeric_limits<int32_t>::max();
   EXPECT_TRUE(accepts(-2147483647.0, "i"));
