@@ -22,7 +22,7 @@ namespace generator {
 namespace {
 
 // Operator rows between two stop polls inside one grouping.
-constexpr int64_t kRowsPerPoll = 1 << 14;
+constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
 
 // The parentheses of an expression, as one number. An enclosed part spans
 // at least two values and enclosed parts nest, so no value position begins
@@ -120,26 +120,23 @@ inline uint64_t encloses(uint32_t table, uint64_t operatorRow, int32_t opShift, 
   return (table >> index) & 1;
 }
 
-// The groupings' steps as the hot loop reads them, one list per grouping.
-class PreparedGroupings {
+// A grouping with its steps prepared for the hot loop and the renderer.
+class PreparedGrouping {
  public:
-  PreparedGroupings(const Groupings& groupings, int32_t n) : n_(n) {
-    for (const Grouping& tree : groupings.trees) {
-      std::vector<PreparedStep> steps;
-      for (const GroupingNode& node : tree.steps) steps.push_back(prepare(tree, node));
-      trees_.push_back(std::move(steps));
-    }
+  PreparedGrouping(int32_t n, int64_t row) : n_(n), row_(row), grouping_(groupingOfRow(n, row)) {
+    for (const GroupingNode& node : grouping_.steps) steps_.push_back(prepare(node));
   }
 
-  int32_t valueCount() const { return n_; }
-  const std::vector<PreparedStep>& tree(size_t i) const { return trees_[i]; }
+  int64_t row() const { return row_; }
+  const Grouping& grouping() const { return grouping_; }
+  const std::vector<PreparedStep>& steps() const { return steps_; }
 
-  // The parentheses key of a grouping's expression for an operator row.
-  ParenthesesKey parenthesesOf(size_t treeIndex, int64_t operatorRow) const {
+  // The parentheses key of the grouping's expression for an operator row.
+  ParenthesesKey parenthesesOf(int64_t operatorRow) const {
     const auto row = static_cast<uint64_t>(operatorRow);
     ParenthesesKey key = 0;
     // A value child's part is 0, so it needs no test here.
-    for (const PreparedStep& step : trees_[treeIndex]) {
+    for (const PreparedStep& step : steps_) {
       key += step.leftEnclosed * encloses(kLeftEncloses, row, step.opShift, step.leftOpShift);
       key += step.rightEnclosed * encloses(kRightEncloses, row, step.opShift, step.rightOpShift);
     }
@@ -147,15 +144,15 @@ class PreparedGroupings {
   }
 
  private:
-  PreparedStep prepare(const Grouping& tree, const GroupingNode& node) const {
+  PreparedStep prepare(const GroupingNode& node) const {
     auto opShift = [&](int32_t child) {
-      return child < n_ ? -1 : 2 * (n_ - 2 - tree.steps[static_cast<size_t>(child - n_)].gap);
+      return child < n_ ? -1 : 2 * (n_ - 2 - grouping_.steps[static_cast<size_t>(child - n_)].gap);
     };
     // A value is never enclosed; an enclosed step adds +1 at its first
     // position and -1 at its last.
     auto enclosed = [&](int32_t child) -> ParenthesesKey {
       if (child < n_) return 0;
-      const GroupingNode& c = tree.steps[static_cast<size_t>(child - n_)];
+      const GroupingNode& c = grouping_.steps[static_cast<size_t>(child - n_)];
       return positionWeight(c.first) - positionWeight(c.last);
     };
     return {node.left,        node.right,      2 * (n_ - 2 - node.gap), opShift(node.left),
@@ -169,30 +166,34 @@ class PreparedGroupings {
   }
 
   int32_t n_;
-  std::vector<std::vector<PreparedStep>> trees_;
+  int64_t row_;
+  Grouping grouping_;
+  std::vector<PreparedStep> steps_;
 };
 
-// Renders the texts of a pass's described expressions from the prepared
-// groupings and the values of each searched ordering (n numbers an
-// ordering, however many expressions it collects).
+// Renders the texts of a pass's described expressions: a description is
+// the first combination row of the expression's grouping and its operator
+// row. It keeps the values of each searched ordering (n numbers an
+// ordering, however many expressions it collects) and the grouping last
+// rendered, as expressions come grouping by grouping.
 class GroupingRenderer final : public ExpressionRenderer {
  public:
-  GroupingRenderer(std::shared_ptr<const PreparedGroupings> groupings, bool computerOperator)
-      : groupings_(std::move(groupings)), n_(groupings_->valueCount()), computerOperator_(computerOperator) {}
+  GroupingRenderer(int32_t n, bool computerOperator) : n_(n), computerOperator_(computerOperator) {}
 
   // Records the values of the pass's next ordering.
   void addOrdering(const std::vector<int32_t>& orderedValues) {
     orderingValues_.insert(orderingValues_.end(), orderedValues.begin(), orderedValues.end());
   }
 
-  static uint64_t describe(uint32_t grouping, int64_t operatorRow) {
-    return uint64_t{grouping} << 32 | static_cast<uint32_t>(operatorRow);
+  static uint64_t describe(int64_t combinationRow, int64_t operatorRow) {
+    return static_cast<uint64_t>(combinationRow) << 32 | static_cast<uint32_t>(operatorRow);
   }
 
   std::string render(const CollectedExpression& expression) const override {
+    const auto row = static_cast<int64_t>(expression.description >> 32);
+    if (!last_ || last_->row() != row) last_ = std::make_unique<PreparedGrouping>(n_, row);
     std::string text;
-    renderNode(groupings_->tree(expression.description >> 32),
-               &orderingValues_[expression.ordering * static_cast<size_t>(n_)], 2 * n_ - 2,
+    renderNode(last_->steps(), &orderingValues_[expression.ordering * static_cast<size_t>(n_)], 2 * n_ - 2,
                static_cast<int64_t>(expression.description & 0xFFFFFFFFu), text);
     return text;
   }
@@ -217,25 +218,22 @@ class GroupingRenderer final : public ExpressionRenderer {
     if (right) text += ')';
   }
 
-  std::shared_ptr<const PreparedGroupings> groupings_;
   int32_t n_;
   bool computerOperator_;
   std::vector<int32_t> orderingValues_;
+  mutable std::unique_ptr<PreparedGrouping> last_;
 };
 
 // Reduces an ordering one grouping at a time: only the first combination
-// row of each grouping is evaluated, for every operator row at once.
+// row of each grouping is evaluated, for every operator row at once. The
+// values of the grouping's inner steps are kept whole; its root's, the
+// most, are made a block of operator rows at a time.
 class GroupingReducer final : public OrderingReducer {
  public:
   GroupingReducer(const SearchContext& context, Collector& collector, int32_t n)
-      : context_(context), collector_(collector), n_(n), groupings_(context.tables.groupings),
-        accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
-        prepared_(std::make_shared<PreparedGroupings>(groupings_, n)),
-        renderer_(std::make_shared<GroupingRenderer>(prepared_, context.settings.computerOperator)) {
-    int64_t size = 0;
-    for (const Grouping& tree : groupings_.trees) size = std::max(size, tree.bufferSize);
-    buffer_.resize(static_cast<size_t>(size));
-  }
+      : context_(context), collector_(collector), n_(n), firstRows_(n), accepted_(context.settings),
+        leafValues_(static_cast<size_t>(n)),
+        renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {}
 
   std::shared_ptr<const ExpressionRenderer> renderer() const override { return renderer_; }
 
@@ -248,8 +246,7 @@ class GroupingReducer final : public OrderingReducer {
 
   bool reduceRow(int64_t o) override {
     if (context_.monitor.shouldStop()) return false;
-    const int32_t tree = groupings_.firstRowOf[static_cast<size_t>(o)];
-    return tree < 0 || collect(static_cast<uint32_t>(tree));
+    return !firstRows_.isFirstRow(o) || collect(PreparedGrouping(n_, o));
   }
 
  private:
@@ -258,48 +255,84 @@ class GroupingReducer final : public OrderingReducer {
     return buffer_.data() + tree.steps[static_cast<size_t>(node - n_)].offset;
   }
 
-  // Fills the values of every step of the tree for every operator choice
-  // inside it; the root's values are indexed by operator row.
+  // Fills the values of every inner step of the tree for every operator
+  // choice inside it.
   void evaluate(const Grouping& tree) {
-    for (const GroupingNode& node : tree.steps) {
+    buffer_.resize(std::max(buffer_.size(), static_cast<size_t>(tree.bufferSize)));
+    for (size_t i = 0; i + 1 < tree.steps.size(); ++i) {
+      const GroupingNode& node = tree.steps[i];
       const double* left = valuesOf(tree, node.left);
       const double* right = valuesOf(tree, node.right);
       const int64_t leftCount = int64_t{1} << (2 * node.leftGaps);
       const int64_t count = int64_t{1} << (2 * node.rightGaps);
       double* out = buffer_.data() + node.offset;
-      for (int64_t l = 0; l < leftCount; ++l, out += 4 * count) {
-        const double a = left[l];
-        for (int64_t r = 0; r < count; ++r) out[r] = a + right[r];
-        for (int64_t r = 0; r < count; ++r) out[count + r] = a - right[r];
-        for (int64_t r = 0; r < count; ++r) out[2 * count + r] = a * right[r];
-        for (int64_t r = 0; r < count; ++r) out[3 * count + r] = a / right[r];
+      for (int64_t l = 0; l < leftCount; ++l, out += 4 * count) combine(left[l], right, count, out);
+    }
+  }
+
+  // The four operators between a and each right value, in operator order.
+  static void combine(double a, const double* right, int64_t count, double* out) {
+    for (int64_t r = 0; r < count; ++r) out[r] = a + right[r];
+    for (int64_t r = 0; r < count; ++r) out[count + r] = a - right[r];
+    for (int64_t r = 0; r < count; ++r) out[2 * count + r] = a * right[r];
+    for (int64_t r = 0; r < count; ++r) out[3 * count + r] = a / right[r];
+  }
+
+  // The root's values for operator rows [begin, end), in runs that share
+  // their left value and operator.
+  void evaluateRoot(const Grouping& tree, int64_t begin, int64_t end) {
+    const GroupingNode& root = tree.steps.back();
+    const double* left = valuesOf(tree, root.left);
+    const double* right = valuesOf(tree, root.right);
+    const int64_t count = int64_t{1} << (2 * root.rightGaps);
+    if (4 * count <= end - begin) {  // blocks hold whole runs of 4 * count
+      for (int64_t p = begin; p < end; p += 4 * count) {
+        combine(left[p / (4 * count)], right, count, &root_[static_cast<size_t>(p - begin)]);
       }
+      return;
+    }
+    for (int64_t p = begin; p < end;) {
+      const int64_t r = p % count;
+      const int64_t length = std::min(end - p, count - r);
+      const double a = left[p / (4 * count)];
+      double* out = &root_[static_cast<size_t>(p - begin)];
+      switch ((p / count) & 3) {
+        case Add: for (int64_t i = 0; i < length; ++i) out[i] = a + right[r + i]; break;
+        case Subtract: for (int64_t i = 0; i < length; ++i) out[i] = a - right[r + i]; break;
+        case Multiply: for (int64_t i = 0; i < length; ++i) out[i] = a * right[r + i]; break;
+        default: for (int64_t i = 0; i < length; ++i) out[i] = a / right[r + i]; break;
+      }
+      p += length;
     }
   }
 
   // Collects every acceptable new expression of one grouping, in operator
   // row order; false when the monitor stopped the search.
-  bool collect(uint32_t treeIndex) {
-    const Grouping& tree = groupings_.trees[treeIndex];
+  bool collect(const PreparedGrouping& prepared) {
+    const Grouping& tree = prepared.grouping();
     evaluate(tree);
-    const double* values = valuesOf(tree, 2 * n_ - 2);
-    const int64_t rows = context_.tables.operators.rows();
+    const int64_t rows = context_.tables.operatorRows;
     // Multiply and Divide are the operator codes with their high bit set.
     const uint64_t mulDivBits = context_.settings.includesMulDiv ? 0xAAAAAAAAAAAAAAAAULL : 0;
-    for (int64_t block = 0; block < rows; block += kRowsPerPoll) {
-      if (block > 0 && context_.monitor.shouldStop()) return false;
-      const int64_t end = std::min(rows, block + kRowsPerPoll);
+    const int64_t block = kRowsPerPoll;
+    root_.resize(static_cast<size_t>(std::min(rows, block)));
+    passedRows_.resize(root_.size());
+    for (int64_t begin = 0; begin < rows; begin += block) {
+      if (begin > 0 && context_.monitor.shouldStop()) return false;
+      const int64_t end = std::min(rows, begin + block);
+      evaluateRoot(tree, begin, end);
       // Gather the operator rows whose values pass, without branches.
       size_t passed = 0;
-      for (int64_t p = block; p < end; ++p) {
+      for (int64_t p = begin; p < end; ++p) {
         passedRows_[passed] = p;
-        passed += accepted_.accepts(values[p]);
+        passed += accepted_.accepts(root_[static_cast<size_t>(p - begin)]);
       }
       for (size_t k = 0; k < passed; ++k) {
         const int64_t p = passedRows_[k];
         if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
-        if (!seen_.insert(prepared_->parenthesesOf(treeIndex, p), p)) continue;
-        collector_.collect({static_cast<int32_t>(values[p]), ordering_, GroupingRenderer::describe(treeIndex, p)});
+        if (!seen_.insert(prepared.parenthesesOf(p), p)) continue;
+        const auto value = static_cast<int32_t>(root_[static_cast<size_t>(p - begin)]);
+        collector_.collect({value, ordering_, GroupingRenderer::describe(prepared.row(), p)});
       }
     }
     return true;
@@ -309,12 +342,12 @@ class GroupingReducer final : public OrderingReducer {
   Collector& collector_;
   int32_t n_;
   uint64_t ordering_ = 0;
-  const Groupings& groupings_;
+  FirstRowFinder firstRows_;
   const AcceptedValues accepted_;
   std::vector<double> leafValues_;
   std::vector<double> buffer_;
-  std::vector<int64_t> passedRows_ = std::vector<int64_t>(kRowsPerPoll);
-  std::shared_ptr<const PreparedGroupings> prepared_;
+  std::vector<double> root_;
+  std::vector<int64_t> passedRows_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;
 };

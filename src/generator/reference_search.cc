@@ -38,11 +38,13 @@ class StepByStepReducer final : public OrderingReducer {
   }
 
   bool reduceRow(int64_t o) override {
-    const RowTable& operators = context_.tables.operators;
-    const int32_t* combinationRow = context_.tables.combinations.row(o);
+    const Tables& tables = context_.tables;
+    std::vector<int32_t> combination(static_cast<size_t>(tables.n - 1)), operators(combination.size());
+    combinationRow(tables.n, o, combination.data());
     auto poll = [this] { return context_.monitor.shouldStop(); };
-    for (int64_t p = 0; p < operators.rows(); ++p) {
-      if (!reduceExpression(*orderedValues_, combinationRow, operators.row(p),
+    for (int64_t p = 0; p < tables.operatorRows; ++p) {
+      operatorRow(tables.n, p, operators.data());
+      if (!reduceExpression(*orderedValues_, combination.data(), operators.data(),
                             context_.settings.computerOperator, work_, poll)) {
         return false;
       }

@@ -15,7 +15,7 @@ SearchEnd runPassWith(OrderingReducer& reducer, const std::vector<int32_t>& para
                       const SearchContext& context, Collector& collector) {
   collector.beginPass(reducer.renderer());
   SearchMonitor& monitor = context.monitor;
-  const int64_t rows = context.tables.combinations.rows();
+  const int64_t rows = context.tables.combinationRows;
   OrderingWalk walk(parameters, context.settings.orderSwap);
   std::vector<int32_t> orderedValues;
   for (uint64_t ordering = 0; walk.next(orderedValues); ++ordering) {

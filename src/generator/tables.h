@@ -1,15 +1,19 @@
-// The enumeration tables of a question: every sequence of combining steps
-// and every assignment of operators to the gaps between values.
+// The enumeration of a question: every sequence of combining steps (the
+// combination rows) and every assignment of operators to the gaps between
+// values (the operator rows). Rows are computed from their numbers when
+// they are needed; nothing is stored up front.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <new>
+#include <unordered_set>
 #include <vector>
 
 namespace generator {
 
-// Thrown when the tables of a question cannot be allocated: like any other
-// failed allocation, so that one handler serves both.
+// Thrown when the enumeration of a question is too large for memory: like
+// any other failed allocation, so that one handler serves both.
 struct TableAllocationFailure : std::bad_alloc {
   const char* what() const noexcept override { return "Too many numbers."; }
 };
@@ -19,33 +23,30 @@ int64_t factorial(int64_t k);
 // 4^k as a double, as the C math library's pow gives it.
 double powerOfFour(int32_t k);
 
-// A table of rows of n - 1 signed 32-bit entries, stored as one block.
-class RowTable {
- public:
-  RowTable() = default;
-  RowTable(int64_t rows, int32_t columns);
-  int64_t rows() const { return rows_; }
-  int32_t columns() const { return columns_; }
-  const int32_t* row(int64_t r) const { return cells_.data() + r * columns_; }
-  int32_t* row(int64_t r) { return cells_.data() + r * columns_; }
-
- private:
-  int64_t rows_ = 0;
-  int32_t columns_ = 0;
-  std::vector<int32_t> cells_;
+// The sizes of a question's enumeration.
+struct Tables {
+  int32_t n = 0;
+  int64_t combinationRows = 0;  // (n - 1)!
+  int64_t operatorRows = 0;     // 4^(n - 1)
 };
 
-// Row r is r in the factorial number system: column c, of radix n - 1 - c,
-// is the 0-based position of the left term combined by step c.
-RowTable buildCombinationTable(int32_t n);
-// Row r is r in base 4 with n - 1 digits: column c is the operator
-// between the values at positions c and c + 1.
-RowTable buildOperatorTable(int32_t n);
+// The enumeration for n >= 3. Throws TableAllocationFailure when the
+// tables of its rows, (n - 1)! + 4^(n - 1) rows of n - 1 entries and a
+// grouping index per combination row, would not fit in the memory
+// available: the least of the kernel's available memory, the room left in
+// the cgroup, and the room left under the address-space limit.
+Tables buildTables(int32_t n);
 
-// The groupings of a question's combination rows: the binary tree that each
-// row builds over the value positions. Rows that build the same tree give
-// the same texts and values for every operator row, so only the first row
-// of each tree can collect anything.
+// Combination row r: r in the factorial number system; column c, of radix
+// n - 1 - c, is the 0-based position of the left term combined by step c.
+void combinationRow(int32_t n, int64_t r, int32_t* columns);
+// Operator row p: p in base 4 with n - 1 digits; column c is the operator
+// between the values at positions c and c + 1.
+void operatorRow(int32_t n, int64_t p, int32_t* columns);
+
+// The binary tree that a combination row builds over the value positions.
+// Rows that build the same tree give the same texts and values for every
+// operator row, so only the first row of each tree can collect anything.
 
 // A combining step of a tree. Nodes 0 to n - 1 are the values; node
 // n + i is the result of step i.
@@ -62,27 +63,32 @@ struct GroupingNode {
 
 struct Grouping {
   std::vector<GroupingNode> steps;  // children before parents; the last is the root
-  int64_t bufferSize;               // doubles needed for the values of all steps
+  int64_t bufferSize;               // doubles for the values of every step but the root
 };
 
-struct Groupings {
-  // For each combination row, the index of the tree it is the first row
-  // of, or -1 when an earlier row builds the same tree.
-  std::vector<int32_t> firstRowOf;
-  std::vector<Grouping> trees;
+// The tree of combination row r.
+Grouping groupingOfRow(int32_t n, int64_t r);
+
+// Finds, as the combination rows are walked in order, which rows are the
+// first of their trees. What one walk finds serves the walks after it.
+class RowReplay;
+
+class FirstRowFinder {
+ public:
+  explicit FirstRowFinder(int32_t n);
+  ~FirstRowFinder();
+  // Whether row r is the first row of its tree. Rows are asked in order
+  // from 0, and again from 0 for each ordering.
+  bool isFirstRow(int64_t r);
+
+ private:
+  int32_t n_;
+  int64_t rows_;
+  int64_t found_ = 0;  // rows below this are known
+  std::vector<int64_t> firstRows_;
+  size_t cursor_ = 0;
+  std::unordered_set<uint64_t> seenTrees_;  // while the first walk goes on
+  std::unique_ptr<RowReplay> replay_;
 };
-
-Groupings analyzeGroupings(const RowTable& combinations);
-
-struct Tables {
-  RowTable combinations;
-  RowTable operators;
-  Groupings groupings;
-};
-
-// Builds both tables and the groupings for n >= 3. Throws TableAllocationFailure when a row
-// count overflows 64 bits, when the storage exceeds the physical memory
-// available, or when an allocation fails.
-Tables buildTables(int32_t n);
 
 }  // namespace generator
