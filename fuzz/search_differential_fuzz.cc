@@ -26,10 +26,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parameters.push_back((value & 0x100) ? value : value % 16);
   }
   const auto reference = testing_support::runPass(generator::runSearchPassReference, parameters, settings);
-  const auto fast = testing_support::runPass(generator::runSearchPass, parameters, settings);
-  if (fast.expressions != reference.expressions || fast.answers != reference.answers ||
-      fast.marks != reference.marks) {
-    std::abort();
+  for (auto engine : {generator::runSearchPass, generator::runSearchPassDerivingTwins}) {
+    const auto fast = testing_support::runPass(engine, parameters, settings);
+    if (fast.expressions != reference.expressions || fast.answers != reference.answers ||
+        fast.marks != reference.marks) {
+      std::abort();
+    }
   }
   return 0;
 }

@@ -17,12 +17,16 @@
 
 #include "generator/reduction.h"
 #include "generator/reference_search.h"
+#include "generator/twins.h"
 
 namespace generator {
 namespace {
 
 // Operator rows between two stop polls inside one grouping.
 constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
+// Texts of one ordering remembered for the duplicate test (16 MB of
+// slots); past them, twins are worked out again.
+constexpr size_t kRememberedTexts = size_t{1} << 19;
 
 // The parentheses of an expression, as one number. An enclosed part spans
 // at least two values and enclosed parts nest, so no value position begins
@@ -56,6 +60,7 @@ class KeySet {
     ++generation_;
     count_ = 0;
   }
+  size_t size() const { return count_; }
 
  private:
   struct Slot {
@@ -230,8 +235,8 @@ class GroupingRenderer final : public ExpressionRenderer {
 // most, are made a block of operator rows at a time.
 class GroupingReducer final : public OrderingReducer {
  public:
-  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n)
-      : context_(context), collector_(collector), n_(n), firstRows_(n), accepted_(context.settings),
+  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n, size_t rememberedTexts)
+      : context_(context), collector_(collector), n_(n), rememberedTexts_(rememberedTexts), firstRows_(n), accepted_(context.settings),
         leafValues_(static_cast<size_t>(n)),
         renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {}
 
@@ -330,7 +335,7 @@ class GroupingReducer final : public OrderingReducer {
       for (size_t k = 0; k < passed; ++k) {
         const int64_t p = passedRows_[k];
         if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
-        if (!seen_.insert(prepared.parenthesesOf(p), p)) continue;
+        if (!isNewText(prepared, p)) continue;
         const auto value = static_cast<int32_t>(root_[static_cast<size_t>(p - begin)]);
         collector_.collect({value, ordering_, GroupingRenderer::describe(prepared.row(), p)});
       }
@@ -338,9 +343,17 @@ class GroupingReducer final : public OrderingReducer {
     return true;
   }
 
+  // Whether no earlier grouping of the ordering wrote this text: asked of
+  // the texts remembered while they are few, worked out again after.
+  bool isNewText(const PreparedGrouping& prepared, int64_t p) {
+    if (seen_.size() < rememberedTexts_) return seen_.insert(prepared.parenthesesOf(p), p);
+    return !earlierTwinAccepted(prepared.grouping(), prepared.row(), p, leafValues_.data(), accepted_, firstRows_);
+  }
+
   const SearchContext& context_;
   Collector& collector_;
   int32_t n_;
+  size_t rememberedTexts_;
   uint64_t ordering_ = 0;
   FirstRowFinder firstRows_;
   const AcceptedValues accepted_;
@@ -358,7 +371,15 @@ SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchCont
                         Collector& collector) {
   const auto n = static_cast<int32_t>(parameters.size());
   if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
-  GroupingReducer reducer(context, collector, n);
+  GroupingReducer reducer(context, collector, n, kRememberedTexts);
+  return runPassWith(reducer, parameters, context, collector);
+}
+
+SearchEnd runSearchPassDerivingTwins(const std::vector<int32_t>& parameters, const SearchContext& context,
+                                     Collector& collector) {
+  const auto n = static_cast<int32_t>(parameters.size());
+  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
+  GroupingReducer reducer(context, collector, n, 0);
   return runPassWith(reducer, parameters, context, collector);
 }
 

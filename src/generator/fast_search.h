@@ -9,4 +9,10 @@ namespace generator {
 SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
                         Collector& collector);
 
+// The same pass, with the duplicate test working out every time which
+// groupings write the same text instead of remembering texts, as the pass
+// does once an ordering has collected many.
+SearchEnd runSearchPassDerivingTwins(const std::vector<int32_t>& parameters, const SearchContext& context,
+                                     Collector& collector);
+
 }  // namespace generator

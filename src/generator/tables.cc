@@ -173,7 +173,7 @@ Grouping groupingOfRow(int32_t n, int64_t r) {
 }
 
 FirstRowFinder::FirstRowFinder(int32_t n)
-    : n_(n), rows_(factorial(n - 1)), replay_(std::make_unique<RowReplay>(n)) {}
+    : n_(n), replay_(std::make_unique<RowReplay>(n)) {}
 
 FirstRowFinder::~FirstRowFinder() = default;
 
@@ -185,10 +185,14 @@ bool FirstRowFinder::isFirstRow(int64_t r) {
   }
   replay_->replay(r);
   found_ = r + 1;
-  const bool first = seenTrees_.insert(replay_->treeKey()).second;
+  const bool first = firstRowOfTree_.emplace(replay_->treeKey(), r).second;
   if (first) firstRows_.push_back(r);
-  if (found_ == rows_) seenTrees_ = {};  // every tree is known
   return first;
+}
+
+int64_t FirstRowFinder::firstRowOf(uint64_t treeKey) const {
+  const auto it = firstRowOfTree_.find(treeKey);
+  return it == firstRowOfTree_.end() ? -1 : it->second;
 }
 
 }  // namespace generator

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace generator {
@@ -80,14 +80,16 @@ class FirstRowFinder {
   // Whether row r is the first row of its tree. Rows are asked in order
   // from 0, and again from 0 for each ordering.
   bool isFirstRow(int64_t r);
+  // The first row of the tree with this key (the split gaps in pre-order,
+  // four bits each), or -1 while no row asked about so far builds it.
+  int64_t firstRowOf(uint64_t treeKey) const;
 
  private:
   int32_t n_;
-  int64_t rows_;
   int64_t found_ = 0;  // rows below this are known
   std::vector<int64_t> firstRows_;
   size_t cursor_ = 0;
-  std::unordered_set<uint64_t> seenTrees_;  // while the first walk goes on
+  std::unordered_map<uint64_t, int64_t> firstRowOfTree_;
   std::unique_ptr<RowReplay> replay_;
 };
 

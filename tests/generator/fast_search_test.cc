@@ -13,10 +13,12 @@ using namespace generator;
 
 void expectSamePass(const std::vector<int32_t>& parameters, const Settings& settings) {
   const auto reference = testing_support::runPass(runSearchPassReference, parameters, settings);
-  const auto fast = testing_support::runPass(runSearchPass, parameters, settings);
-  ASSERT_EQ(fast.expressions, reference.expressions);
-  ASSERT_EQ(fast.answers, reference.answers);
-  ASSERT_EQ(fast.marks, reference.marks);
+  for (SearchEngine engine : {runSearchPass, runSearchPassDerivingTwins}) {
+    const auto fast = testing_support::runPass(engine, parameters, settings);
+    ASSERT_EQ(fast.expressions, reference.expressions);
+    ASSERT_EQ(fast.answers, reference.answers);
+    ASSERT_EQ(fast.marks, reference.marks);
+  }
 }
 
 std::vector<int32_t> randomParameters(std::mt19937& random, int n) {
