@@ -1,6 +1,9 @@
 // One search pass by each engine: the step-by-step reference and the fast
 // search, over the same numbers, with and without reordering.
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "generator/answer.h"
 #include "generator/fast_search.h"
@@ -16,7 +19,7 @@ class QuietMonitor final : public generator::SearchMonitor {
   bool shouldStop() override { return false; }
 };
 
-const std::vector<int32_t> kNumbers = {3, 7, 9, 12, 5, 8};
+const std::vector<int32_t> kNumbers = {3, 7, 9, 12, 5, 8, 4};
 
 void searchPass(benchmark::State& state, generator::SearchEngine engine) {
   const auto n = static_cast<int32_t>(state.range(0));
@@ -34,6 +37,29 @@ void searchPass(benchmark::State& state, generator::SearchEngine engine) {
   state.counters["collected"] = static_cast<double>(collector.collectedCount());
 }
 
+// One pass of the fast engine in a process of its own, as arithsolve --count
+// and the game make it: its time, and the process's peak resident memory.
+void PeakMemory(benchmark::State& state) {
+  for (auto _ : state) {
+    const pid_t child = fork();
+    if (child == 0) {
+      const auto n = static_cast<int32_t>(state.range(0));
+      generator::Settings settings;
+      settings.orderSwap = state.range(1) != 0;
+      const std::vector<int32_t> parameters(kNumbers.begin(), kNumbers.begin() + n);
+      const generator::Tables tables = generator::buildTables(n);
+      QuietMonitor monitor;
+      generator::AnswerCollector collector(settings);
+      generator::runSearchPass(parameters, {settings, tables, monitor}, collector);
+      _exit(collector.collectedCount() > 0 ? 0 : 1);
+    }
+    int status = 0;
+    struct rusage usage {};
+    wait4(child, &status, 0, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024;
+  }
+}
+
 void Reference(benchmark::State& state) { searchPass(state, generator::runSearchPassReference); }
 void Fast(benchmark::State& state) { searchPass(state, generator::runSearchPass); }
 
@@ -43,5 +69,7 @@ BENCHMARK(Reference) SEARCH_CASES->Unit(benchmark::kMillisecond);
 BENCHMARK(Fast) SEARCH_CASES->Unit(benchmark::kMillisecond);
 BENCHMARK(Reference)->Args({6, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Fast)->Args({6, 1})->Unit(benchmark::kMillisecond);
+BENCHMARK(PeakMemory)->Args({6, 0})->Args({6, 1})->Args({7, 0})->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(PeakMemory)->Args({7, 1})->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace

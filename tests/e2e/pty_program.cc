@@ -85,6 +85,10 @@ PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   if (options.nonBlockingInput) fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
   const rlimit noCoreFiles{0, 0};  // from the signals the tests send
   setrlimit(RLIMIT_CORE, &noCoreFiles);
+  if (options.addressSpaceLimit != 0) {
+    const rlimit limit{options.addressSpaceLimit, options.addressSpaceLimit};
+    setrlimit(RLIMIT_AS, &limit);
+  }
   if (options.jobControl) runAsJob(binary, options.arguments);
   execProgram(binary, options.arguments);
 }

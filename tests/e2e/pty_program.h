@@ -1,6 +1,7 @@
 // Runs a real binary in a pseudo-terminal, as a person at a terminal would.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <termios.h>
 
@@ -25,6 +26,8 @@ class PtyProgram {
     void (*startModes)(termios*) = nullptr;
     // Sets O_NONBLOCK on the terminal's open file, as a program run earlier may leave it.
     bool nonBlockingInput = false;
+    // An address-space limit in bytes, as ulimit -v sets it (0: none).
+    rlim_t addressSpaceLimit = 0;
   };
 
   PtyProgram(const std::string& binary, const Options& options);

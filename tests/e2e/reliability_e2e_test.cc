@@ -126,6 +126,17 @@ TEST(GameInUnusualTerminal, KeysAndPromptsWork) {
   }
 }
 
+// Numbers too many for the memory that a limit leaves: the two lines, one
+// key, status 1 and the terminal restored, never a kill.
+TEST(GameUnderAMemoryLimit, TooManyNumbersIsReportedNotKilled) {
+  if (kSanitized) GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
+  PtyProgram game(ARITHPUZZLE_BINARY, {.arguments = {"-p", "12"}, .addressSpaceLimit = rlim_t{256} << 20});
+  ASSERT_TRUE(game.waitFor("Too many numbers.\r\nPlease press any key.\a \r\n", 10));
+  game.type("k");
+  EXPECT_TRUE(exitedWith(game.wait(), 1));
+  EXPECT_TRUE(game.modesRestored());
+}
+
 TEST(GameWithLostTerminal, AnEndlessSearchEndsWhenTheTerminalGoesAway) {
   PtyProgram game(ARITHPUZZLE_BINARY, {.ignoreHangUp = true});
   ASSERT_TRUE(startEndlessSearch(game));
