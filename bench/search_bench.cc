@@ -21,17 +21,25 @@ class QuietMonitor final : public generator::SearchMonitor {
 
 const std::vector<int32_t> kNumbers = {3, 7, 9, 12, 5, 8, 4};
 
-void searchPass(benchmark::State& state, generator::SearchEngine engine) {
-  const auto n = static_cast<int32_t>(state.range(0));
+// The case's numbers and settings: arguments parameter count, reordering.
+struct Case {
+  explicit Case(const benchmark::State& state)
+      : n(static_cast<int32_t>(state.range(0))), parameters(kNumbers.begin(), kNumbers.begin() + n),
+        tables(generator::buildTables(n)) {
+    settings.orderSwap = state.range(1) != 0;
+  }
+  int32_t n;
+  std::vector<int32_t> parameters;
   generator::Settings settings;
-  settings.orderSwap = state.range(1) != 0;
-  const std::vector<int32_t> parameters(kNumbers.begin(), kNumbers.begin() + n);
-  const generator::Tables tables = generator::buildTables(n);
+  generator::Tables tables;
   QuietMonitor monitor;
-  const generator::SearchContext context{settings, tables, monitor};
-  generator::AnswerCollector collector(settings);
+};
+
+void searchPass(benchmark::State& state, generator::SearchEngine engine) {
+  Case c(state);
+  generator::AnswerCollector collector(c.settings);
   for (auto _ : state) {
-    engine(parameters, context, collector);
+    engine(c.parameters, {c.settings, c.tables, c.monitor}, collector);
     benchmark::DoNotOptimize(collector.collectedCount());
   }
   state.counters["collected"] = static_cast<double>(collector.collectedCount());
@@ -43,14 +51,9 @@ void PeakMemory(benchmark::State& state) {
   for (auto _ : state) {
     const pid_t child = fork();
     if (child == 0) {
-      const auto n = static_cast<int32_t>(state.range(0));
-      generator::Settings settings;
-      settings.orderSwap = state.range(1) != 0;
-      const std::vector<int32_t> parameters(kNumbers.begin(), kNumbers.begin() + n);
-      const generator::Tables tables = generator::buildTables(n);
-      QuietMonitor monitor;
-      generator::AnswerCollector collector(settings);
-      generator::runSearchPass(parameters, {settings, tables, monitor}, collector);
+      Case c(state);
+      generator::AnswerCollector collector(c.settings);
+      generator::runSearchPass(c.parameters, {c.settings, c.tables, c.monitor}, collector);
       _exit(collector.collectedCount() > 0 ? 0 : 1);
     }
     int status = 0;
