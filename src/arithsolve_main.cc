@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 #include "console/text.h"
@@ -17,6 +18,9 @@ static bool sameTerminal(int a, int b) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::ios::sync_with_stdio(false);
+  // A closed pipe is noticed by the write, so that the progress line can be
+  // erased before the command ends.
+  std::signal(SIGPIPE, SIG_IGN);
   const std::vector<std::string> args(argv + 1, argv + argc);
   solver::SolveOutput output{std::cout, std::cerr, console::localeShowsShiftJis(), STDERR_FILENO};
   output.sharesProgressTerminal = sameTerminal(STDOUT_FILENO, STDERR_FILENO);

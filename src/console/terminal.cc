@@ -223,10 +223,16 @@ Terminal::Terminal(int inFd, int outFd)
 
 Terminal::~Terminal() {
   if (!outputClosed_) writeAll(outFd_, output_.data(), output_.size());
+  // No handler may take the terminal back once it is restored: the old
+  // handling comes back first, with the signals held meanwhile.
+  sigset_t all, before;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  forEachHandledSignal([](int sig) { sigaction(sig, &gPreviousActions[sig], nullptr); });
   restoreTerminal();
   gCursorHidden = 0;
-  forEachHandledSignal([](int sig) { sigaction(sig, &gPreviousActions[sig], nullptr); });
   gTerminalExists = false;
+  sigprocmask(SIG_SETMASK, &before, nullptr);
 }
 
 namespace {
@@ -260,9 +266,21 @@ bool Terminal::fillUnread() {
   return true;
 }
 
+// Skips what is left of a line longer than one block, so that no key is
+// taken from it; memory stays bounded however long the line.
+void Terminal::skipRestOfLine() {
+  while (lineUnfinished_) {
+    if (unreadPos_ == unread_.size() && !fillUnread()) return;
+    const size_t lineEnd = unread_.find('\n', unreadPos_);
+    lineUnfinished_ = lineEnd == std::string::npos;
+    unreadPos_ = lineUnfinished_ ? unread_.size() : lineEnd + 1;
+  }
+}
+
 int Terminal::readKey() {
   flush();
   recentKey_ = true;
+  skipRestOfLine();
   if (unreadPos_ == unread_.size() && !fillUnread()) return kEndOfInput;
   return static_cast<unsigned char>(unread_[unreadPos_++]);
 }
@@ -355,7 +373,8 @@ bool Terminal::fillLineInput() {
   }
   if (unreadPos_ == unread_.size() && !fillUnread()) return false;
   const size_t lineEnd = unread_.find('\n', unreadPos_);
-  const size_t end = lineEnd == std::string::npos ? unread_.size() : lineEnd + 1;
+  lineUnfinished_ = lineEnd == std::string::npos;
+  const size_t end = lineUnfinished_ ? unread_.size() : lineEnd + 1;
   lineInput_.assign(unread_, unreadPos_, end - unreadPos_);
   unreadPos_ = end;
   return true;

@@ -36,6 +36,7 @@ class Terminal final : public Console {
 
   bool pollInput();
   bool fillUnread();
+  void skipRestOfLine();
   bool fillLineInput();
 
   int inFd_;
@@ -48,6 +49,9 @@ class Terminal final : public Console {
   std::string unread_;
   size_t unreadPos_ = 0;
   std::string lineInput_;
+  // Off a terminal: the line being read has more bytes than were taken,
+  // which are line input, never keys.
+  bool lineUnfinished_ = false;
   size_t lineInputPos_ = 0;
   // Throttles the key poll: the terminal is asked at most about once a
   // millisecond while no key was waiting.

@@ -42,17 +42,22 @@ double numberIn(const std::string& path) {
   }
 }
 
-// The room left in this process's cgroup (version 2), if it has a limit.
+// The room left in this process's cgroup (version 2) and the cgroups
+// above it, the least of those with a limit.
 double cgroupRoom() {
   std::ifstream self("/proc/self/cgroup");
   std::string line;
   while (std::getline(self, line)) {
     if (!line.starts_with("0::")) continue;
-    const std::string dir = "/sys/fs/cgroup" + line.substr(3);
-    const double max = numberIn(dir + "/memory.max");
-    const double current = numberIn(dir + "/memory.current");
-    if (max < 0 || max == kUnlimited || current < 0) return kUnlimited;
-    return std::max(0.0, max - current);
+    double room = kUnlimited;
+    for (std::string dir = line.substr(3); !dir.empty(); dir.resize(dir.rfind('/'))) {
+      const std::string path = "/sys/fs/cgroup" + dir;
+      const double max = numberIn(path + "/memory.max");
+      const double current = numberIn(path + "/memory.current");
+      if (max >= 0 && max != kUnlimited && current >= 0) room = std::min(room, std::max(0.0, max - current));
+      if (dir == "/") break;
+    }
+    return room;
   }
   return kUnlimited;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <charconv>
 #include <cstring>
 #include <string_view>
@@ -84,8 +85,11 @@ class SolveCollector final : public generator::Collector {
 
   void collect(const generator::CollectedExpression& expression) override {
     if (options_.countOnly) {
-      tally_.collect(expression);
-      if (options_.target && expression.value == *options_.target) ++targetCount_;
+      if (!options_.target) {
+        tally_.collect(expression);
+      } else if (expression.value == *options_.target) {
+        ++targetCount_;
+      }
       return;
     }
     if (options_.target && expression.value != *options_.target) return;
@@ -151,6 +155,12 @@ int reportWriteError(const SolveOutput& output) {
   if (output.out.flush()) return 0;
   // errno still tells why the write that failed the stream failed.
   const int error = errno;
+  if (error == EPIPE) {
+    // A reader that went away ends the command as it ends others, now
+    // that the progress line is gone.
+    signal(SIGPIPE, SIG_DFL);
+    raise(SIGPIPE);
+  }
   output.err << "arithsolve: write error: " << (error != 0 ? std::strerror(error) : "output failed") << "\n";
   return 1;
 }

@@ -55,6 +55,15 @@ TEST(TerminalOnPipe, ReadsKeysAndLinesSeparatelyUntilTheEnd) {
   EXPECT_EQ(terminal.readLineByte(), console::kEndOfInput);
 }
 
+// A line longer than the read buffer: its rest is never taken for keys.
+TEST(TerminalOnPipe, TheRestOfALongLineIsNoKey) {
+  Pipes pipes;
+  pipes.type("5" + std::string(5000, ' ') + "x\nr");
+  console::Terminal terminal(pipes.in[0], pipes.out[1]);
+  EXPECT_EQ(terminal.readLineByte(), '5');
+  EXPECT_EQ(terminal.readKey(), 'r');
+}
+
 TEST(TerminalOnPipe, WritesScreenOperationsAndConvertedSigns) {
   Pipes pipes;
   {
