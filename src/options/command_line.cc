@@ -135,8 +135,8 @@ bool applySetting(const GivenOption& option, generator::Settings& settings, std:
   }
   const std::optional<int32_t> number = parseInt32(option.value);
   if (!number || *number < lowerBound) {
-    error = "option '" + option.written + "' needs a whole number of at least " + std::to_string(lowerBound) +
-            ", not '" + option.value + "'";
+    error = "option '" + option.written + "' needs a whole number from " + std::to_string(lowerBound) +
+            " to 2147483647, not '" + option.value + "'";
     return false;
   }
   *field = *number;

@@ -195,7 +195,7 @@ TEST(GameCommandLine, HelpVersionAndUsageErrors) {
       {"--help", 0, "Usage: arithpuzzle [OPTIONS]"},
       {"--version", 0, "arithpuzzle "},
       {"--bogus", 2, "arithpuzzle: unknown option '--bogus'\nTry 'arithpuzzle --help'"},
-      {"-p 2", 2, "arithpuzzle: option '-p' needs a whole number of at least 3, not '2'"},
+      {"-p 2", 2, "arithpuzzle: option '-p' needs a whole number from 3 to 2147483647, not '2'"},
   };
   for (const auto& [arguments, status, start] : cases) {
     FILE* pipe = popen((std::string("'") + ARITHPUZZLE_BINARY + "' " + arguments + " 2>&1 </dev/null").c_str(), "r");
