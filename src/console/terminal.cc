@@ -126,20 +126,16 @@ struct termios lineModes() {
   return cooked;
 }
 
-// Applies the mode and the cursor the program wants; async-signal-safe.
-void applyWantedState() {
-  if (gIsTty) {
-    const struct termios modes = gMode == kLineMode ? lineModes() : keyModes();
-    tcsetattr(gInFd, TCSANOW, &modes);
-  }
-  if (gCursorHidden) writeFromHandler(kHideCursor, sizeof kHideCursor - 1);
+// Applies the mode in force; async-signal-safe.
+void applyMode() {
+  if (!gIsTty) return;
+  const struct termios modes = gMode == kLineMode ? lineModes() : keyModes();
+  tcsetattr(gInFd, TCSANOW, &modes);
 }
 
 void enterMode(Mode mode) {
   gMode = mode;
-  if (!gIsTty) return;
-  const struct termios modes = mode == kLineMode ? lineModes() : keyModes();
-  tcsetattr(gInFd, TCSANOW, &modes);
+  applyMode();
 }
 
 // Puts back the modes and the cursor as they were found; async-signal-safe.
@@ -188,7 +184,8 @@ void onStopSignal(int) {
 // have reset the modes meanwhile, so the wanted ones are applied again.
 void onContinue(int) {
   const int savedErrno = errno;
-  applyWantedState();
+  applyMode();
+  if (gCursorHidden) writeFromHandler(kHideCursor, sizeof kHideCursor - 1);
   errno = savedErrno;
 }
 

@@ -1,6 +1,5 @@
 #include "frontend/game_options.h"
 
-#include <charconv>
 #include <ctime>
 
 #include "options/command_line.h"
@@ -14,14 +13,6 @@ constexpr options::OptionName kOptions[] = {
     options::kIncludesMulDiv, options::kParameterCount,   options::kCandidateCount,
     options::kMaxAbsValue,    kSeed,                      options::kHelp,
     options::kVersion};
-
-std::optional<uint64_t> parseSeed(const std::string& text) {
-  uint64_t value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
 
 // splitmix64: spreads consecutive numbers over all 64 bits.
 uint64_t mix(uint64_t x) {
@@ -68,7 +59,7 @@ std::optional<GameOptions> parseGameArguments(const std::vector<std::string>& ar
     } else if (option.is(options::kVersion)) {
       result.version = true;
     } else if (option.is(kSeed)) {
-      result.seed = parseSeed(option.value);
+      result.seed = options::parseNumber<uint64_t>(option.value);
       if (!result.seed) {
         error = "option '" + option.written + "' needs a whole number from 0 to 18446744073709551615, not '" +
                 option.value + "'";

@@ -25,14 +25,6 @@ class ValueTexts final : public Collector {
   std::shared_ptr<const ExpressionRenderer> renderer_;
 };
 
-// A pass that nothing stops and that shows nothing.
-class UnstoppedMonitor final : public SearchMonitor {
- public:
-  void rowStarted(int64_t) override {}
-  void orderingFinished() override {}
-  bool shouldStop() override { return false; }
-};
-
 }  // namespace
 
 AnswerCollector::AnswerCollector(const Settings& settings, size_t budget)
@@ -153,7 +145,7 @@ void forEachAnswerText(const Question& question, const Settings& settings,
     return;
   }
   const Tables tables = buildTables(static_cast<int32_t>(question.parameters.size()));
-  UnstoppedMonitor monitor;
+  SearchMonitor monitor;  // nothing stops it, and it shows nothing
   ValueTexts texts(question.answer, f);
   runSearchPass(question.parameters, {settings, tables, monitor}, texts);
 }

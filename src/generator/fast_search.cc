@@ -275,39 +275,38 @@ class GroupingReducer final : public OrderingReducer {
     }
   }
 
+  // One operator between a and each of length right values.
+  static void apply(int64_t op, double a, const double* right, int64_t length, double* out) {
+    switch (op) {
+      case Add: for (int64_t i = 0; i < length; ++i) out[i] = a + right[i]; break;
+      case Subtract: for (int64_t i = 0; i < length; ++i) out[i] = a - right[i]; break;
+      case Multiply: for (int64_t i = 0; i < length; ++i) out[i] = a * right[i]; break;
+      default: for (int64_t i = 0; i < length; ++i) out[i] = a / right[i]; break;
+    }
+  }
+
   // The four operators between a and each right value, in operator order.
   static void combine(double a, const double* right, int64_t count, double* out) {
-    for (int64_t r = 0; r < count; ++r) out[r] = a + right[r];
-    for (int64_t r = 0; r < count; ++r) out[count + r] = a - right[r];
-    for (int64_t r = 0; r < count; ++r) out[2 * count + r] = a * right[r];
-    for (int64_t r = 0; r < count; ++r) out[3 * count + r] = a / right[r];
+    for (int64_t op = 0; op < 4; ++op) apply(op, a, right, count, out + op * count);
   }
 
   // The root's values for operator rows [begin, end), in runs that share
-  // their left value and operator.
+  // their left value and operator; whole runs of 4 * count rows where the
+  // block holds them.
   void evaluateRoot(const Grouping& tree, int64_t begin, int64_t end) {
     const GroupingNode& root = tree.steps.back();
     const double* left = valuesOf(tree, root.left);
     const double* right = valuesOf(tree, root.right);
     const int64_t count = int64_t{1} << (2 * root.rightGaps);
-    if (4 * count <= end - begin) {  // blocks hold whole runs of 4 * count
-      for (int64_t p = begin; p < end; p += 4 * count) {
-        combine(left[p / (4 * count)], right, count, &root_[static_cast<size_t>(p - begin)]);
-      }
-      return;
-    }
-    for (int64_t p = begin; p < end;) {
-      const int64_t r = p % count;
-      const int64_t length = std::min(end - p, count - r);
-      const double a = left[p / (4 * count)];
+    const int64_t run = std::min(end - begin, 4 * count);
+    for (int64_t p = begin; p < end; p += run) {
       double* out = &root_[static_cast<size_t>(p - begin)];
-      switch ((p / count) & 3) {
-        case Add: for (int64_t i = 0; i < length; ++i) out[i] = a + right[r + i]; break;
-        case Subtract: for (int64_t i = 0; i < length; ++i) out[i] = a - right[r + i]; break;
-        case Multiply: for (int64_t i = 0; i < length; ++i) out[i] = a * right[r + i]; break;
-        default: for (int64_t i = 0; i < length; ++i) out[i] = a / right[r + i]; break;
+      const double a = left[p / (4 * count)];
+      if (run == 4 * count) {
+        combine(a, right, count, out);
+      } else {
+        apply((p / count) & 3, a, right + p % count, run, out);
       }
-      p += length;
     }
   }
 

@@ -15,16 +15,17 @@
 
 namespace generator {
 
-// What a pass reports while it runs, and whom it asks whether to stop.
+// What a pass reports while it runs, and whom it asks whether to stop. By
+// itself it shows nothing and never stops a pass.
 class SearchMonitor {
  public:
   virtual ~SearchMonitor() = default;
   // Combination row `row` of the current ordering is about to be reduced.
-  virtual void rowStarted(int64_t row) = 0;
+  virtual void rowStarted(int64_t /*row*/) {}
   // The current ordering is done, or was stopped within.
-  virtual void orderingFinished() = 0;
+  virtual void orderingFinished() {}
   // Asked often while a pass runs: true stops it.
-  virtual bool shouldStop() = 0;
+  virtual bool shouldStop() { return false; }
   // Asked after a pass that made no question: false gives the question up.
   virtual bool keepSearching() { return true; }
 };
@@ -84,8 +85,6 @@ using SearchEngine = SearchEnd (*)(const std::vector<int32_t>&, const SearchCont
 class SilentMonitor final : public SearchMonitor {
  public:
   explicit SilentMonitor(SearchMonitor& asked) : asked_(asked) {}
-  void rowStarted(int64_t) override {}
-  void orderingFinished() override {}
   bool shouldStop() override { return asked_.shouldStop(); }
   bool keepSearching() override { return asked_.keepSearching(); }
 

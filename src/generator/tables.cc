@@ -162,8 +162,11 @@ Tables buildTables(int32_t n) {
 }
 
 void combinationRow(int32_t n, int64_t r, int32_t* columns) {
-  for (int32_t c = 0; c < n - 1; ++c) {
-    columns[c] = static_cast<int32_t>((r / factorial(n - 2 - c)) % (n - 1 - c));
+  // The last column has radix 1, the one before it 2, and so on.
+  for (int32_t c = n - 2; c >= 0; --c) {
+    const int64_t radix = n - 1 - c;
+    columns[c] = static_cast<int32_t>(r % radix);
+    r /= radix;
   }
 }
 

@@ -1,6 +1,5 @@
 #include "options/command_line.h"
 
-#include <charconv>
 
 namespace options {
 namespace {
@@ -114,15 +113,6 @@ std::optional<CommandLine> splitCommandLine(const std::vector<std::string>& args
                                             std::span<const OptionName> known, bool numbersAreOperands,
                                             std::string& error) {
   return Splitter(args, known, numbersAreOperands, error).split();
-}
-
-std::optional<int32_t> parseInt32(std::string_view text) {
-  int32_t value = 0;
-  const char* end = text.data() + text.size();
-  if (text.empty() || text[0] == '+') return std::nullopt;
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
 }
 
 bool applySetting(const GivenOption& option, generator::Settings& settings, std::string& error) {

@@ -4,6 +4,7 @@
 // options that both programs share.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -52,8 +53,17 @@ std::optional<CommandLine> splitCommandLine(const std::vector<std::string>& args
                                             std::span<const OptionName> known, bool numbersAreOperands,
                                             std::string& error);
 
-// A signed 32-bit integer written as an optional minus sign and digits.
-std::optional<int32_t> parseInt32(std::string_view text);
+// A whole number of type T written as digits, with a minus sign where T
+// is signed and the number negative; nothing for any other text.
+template <typename T>
+std::optional<T> parseNumber(std::string_view text) {
+  T value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+inline std::optional<int32_t> parseInt32(std::string_view text) { return parseNumber<int32_t>(text); }
 
 // Applies a settings option to the settings. False, with error set, for a
 // value that is not a number at least the setting's lower bound or for an

@@ -57,7 +57,6 @@ class SolveMonitor final : public generator::SearchMonitor {
  public:
   SolveMonitor(console::ProgressLine& progress, int64_t total, const std::ostream& out)
       : progress_(progress), total_(total), out_(out) {}
-  void rowStarted(int64_t) override {}
   void orderingFinished() override { progress_.update(++done_, total_); }
   bool shouldStop() override {
     progress_.update(done_, total_);
