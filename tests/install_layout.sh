@@ -9,16 +9,9 @@ expected=$(printf '%s\n' bin/arithpuzzle bin/arithsolve share/man/man1/arithsolv
 
 cmake --install "$build" --prefix "$tmp/prefix" >/dev/null
 installed=$(cd "$tmp/prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
-if [ "$installed" != "$expected" ]; then
-  printf 'installed:\n%s\n' "$installed"
-  exit 1
-fi
+diff <(echo "$expected") <(echo "$installed")
 
 if command -v dpkg-deb >/dev/null; then
   (cd "$tmp" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$tmp/package" >/dev/null)
-  packaged=$(dpkg-deb -c "$tmp"/package/*.deb | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | sort)
-  if [ "$packaged" != "$expected" ]; then
-    printf 'packaged:\n%s\n' "$packaged"
-    exit 1
-  fi
+  diff <(echo "$expected") <(dpkg-deb -c "$tmp"/package/*.deb | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./usr/||' | sort)
 fi

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 
 #include "console/sequences.h"
 
@@ -55,13 +57,25 @@ TEST(TerminalOnPipe, ReadsKeysAndLinesSeparatelyUntilTheEnd) {
   EXPECT_EQ(terminal.readLineByte(), console::kEndOfInput);
 }
 
-// A line longer than the read buffer: its rest is never taken for keys.
-TEST(TerminalOnPipe, TheRestOfALongLineIsNoKey) {
+// A number line of 50 MB is read whole in little memory; of a line longer
+// than a read, the rest is never taken for keys.
+TEST(TerminalOnPipe, HugeLinesAreReadInLittleMemory) {
   Pipes pipes;
-  pipes.type("5" + std::string(5000, ' ') + "x\nr");
+  std::thread typist([&] {
+    for (int i = 0; i < 50; ++i) pipes.type(std::string(1 << 20, '7'));
+    pipes.type("\n5" + std::string(5000, ' ') + "y\nx");
+  });
   console::Terminal terminal(pipes.in[0], pipes.out[1]);
+  rusage before{}, after{};
+  getrusage(RUSAGE_SELF, &before);
+  size_t digits = 0;
+  while (terminal.readLineByte() == '7') ++digits;
+  EXPECT_EQ(digits, size_t{50} << 20);
   EXPECT_EQ(terminal.readLineByte(), '5');
-  EXPECT_EQ(terminal.readKey(), 'r');
+  EXPECT_EQ(terminal.readKey(), 'x');
+  typist.join();
+  getrusage(RUSAGE_SELF, &after);
+  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 << 10) << "kilobytes more at the peak";
 }
 
 TEST(TerminalOnPipe, WritesScreenOperationsAndConvertedSigns) {

@@ -17,19 +17,13 @@
 
 namespace {
 
-using testing_support::PtyProgram;
+using namespace testing_support;
 
 constexpr char kFakeTime[] = FAKETIME_LIBRARY;  // empty where it was not found
 constexpr std::time_t kFrozenSecond = 1767225600;  // 2026-01-01 00:00:00 UTC
 const std::string kFinishThenMenu =
     std::string("\b\b\b*****") + console::kShowCursor + console::kClearScreen + "Change settings\r\n";
 
-bool exitedWith(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
-bool killedBy(int status, int sig) { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
-bool endsWithCursorShown(const std::string& output) {
-  return output.rfind(console::kShowCursor) != std::string::npos &&
-         output.rfind(console::kShowCursor) > output.rfind(console::kHideCursor);
-}
 
 // What the game writes for these key presses in the frozen second, as the
 // terminal receives it: UTF-8 signs and a carriage return before each line feed.
@@ -171,22 +165,17 @@ TEST(GameInTerminal, CtrlZRestoresTheTerminalAndResumeTakesItBack) {
   expectCleanExit(game);
 }
 
-// Options set the starting settings; a seed makes the same first question
-// in a run a second later.
+// Options set the settings the game starts with, and the seed its
+// questions, the same on any machine at any time.
 TEST(GameInTerminal, CommandLineSettingsAndSeed) {
-  auto firstQuestion = [] {
-    PtyProgram game = startGame({.arguments = {"--seed=7", "-p", "5", "-ra", "1000"}});
-    EXPECT_TRUE(openMenu(game));
-    EXPECT_TRUE(game.waitFor("\tProgram exit(x)\r\n\r\n"));
-    for (const char* line : {"Order swap(r):ON", "Parameter count(p):5", "Maximum absolute value(a):1000"}) {
-      EXPECT_NE(game.output.find(line), std::string::npos) << line;
-    }
-    expectCleanExit(game);
-    return game.output.substr(0, game.output.find("Change settings"));
-  };
-  const std::string first = firstQuestion();
-  sleep(1);
-  EXPECT_EQ(firstQuestion(), first);
+  PtyProgram game = startGame({.arguments = {"--seed=7", "-p", "5", "-ra", "1000"}});
+  ASSERT_TRUE(game.waitFor("\t\t573, 296, 858, 684, 802\r\n"));
+  ASSERT_TRUE(openMenu(game));
+  ASSERT_TRUE(game.waitFor("\tProgram exit(x)\r\n\r\n"));
+  for (const char* line : {"Order swap(r):ON", "Parameter count(p):5", "Maximum absolute value(a):1000"}) {
+    EXPECT_NE(game.output.find(line), std::string::npos) << line;
+  }
+  expectCleanExit(game);
 }
 
 // Help, version and usage errors answer at once; the game does not start.
@@ -198,13 +187,21 @@ TEST(GameCommandLine, HelpVersionAndUsageErrors) {
       {"-p 2", 2, "arithpuzzle: option '-p' needs a whole number from 3 to 2147483647, not '2'"},
   };
   for (const auto& [arguments, status, start] : cases) {
-    FILE* pipe = popen((std::string("'") + ARITHPUZZLE_BINARY + "' " + arguments + " 2>&1 </dev/null").c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
     std::string output;
-    char buffer[256];
-    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-    EXPECT_TRUE(exitedWith(pclose(pipe), status)) << arguments;
+    EXPECT_TRUE(exitedWith(runCommand("'" ARITHPUZZLE_BINARY "' " + arguments + " 2>&1 </dev/null", output), status))
+        << arguments;
     EXPECT_EQ(output.rfind(start, 0), 0u) << output;
+  }
+}
+
+// The real arithsolve with its standard output on a full device, or closed.
+TEST(SolveCommand, OutputThatCannotBeWrittenIsAnError) {
+  for (const char* run : {"4 2 6 2>&1 >/dev/full", "--count 4 2 6 2>&1 >/dev/full", "-h 2>&1 >/dev/full",
+                          "4 2 6 2>&1 >&-"}) {
+    std::string err;
+    const int status = runCommand("'" ARITHSOLVE_BINARY "' " + std::string(run), err);
+    EXPECT_TRUE(exitedWith(status, 1)) << run << ": " << status;
+    EXPECT_NE(("\n" + err).find("\narithsolve: write error: "), std::string::npos) << run << ": " << err;
   }
 }
 
@@ -212,29 +209,16 @@ TEST(GameCommandLine, HelpVersionAndUsageErrors) {
 // /dev/null; returns its wait status, or -1 if it did not end by itself.
 int runWithInput(const std::string& input, bool fromPipe) {
   int fds[2] = {-1, -1};
+  const int devnull = open("/dev/null", O_RDWR);
   if (fromPipe && pipe(fds) != 0) return -1;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int devnull = open("/dev/null", O_RDWR);
-    dup2(fromPipe ? fds[0] : devnull, 0);
-    dup2(devnull, 1);
-    if (fromPipe) close(fds[1]);
-    execl(ARITHPUZZLE_BINARY, ARITHPUZZLE_BINARY, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const pid_t pid = startProgram(ARITHPUZZLE_BINARY, {}, fromPipe ? fds[0] : devnull, devnull);
+  close(devnull);
   if (fromPipe) {
     close(fds[0]);
     if (write(fds[1], input.data(), input.size()) < 0) return -1;
     close(fds[1]);
   }
-  int status = 0;
-  for (int i = 0; i < 3000; ++i) {
-    if (waitpid(pid, &status, WNOHANG) == pid) return status;
-    usleep(10000);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, &status, 0);
-  return -1;
+  return waitForExit(pid);
 }
 
 TEST(GameWithoutTerminal, EndsByItselfWhenInputEnds) {

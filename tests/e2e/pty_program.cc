@@ -68,6 +68,34 @@ void say(const char* text) {
 
 }  // namespace
 
+pid_t startProgram(const std::string& binary, const std::vector<std::string>& arguments, int in, int out) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  dup2(in, STDIN_FILENO);
+  dup2(out, STDOUT_FILENO);
+  closefrom(STDERR_FILENO + 1);
+  execProgram(binary, arguments);
+}
+
+int runCommand(const std::string& command, std::string& output) {
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[256];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+  return pclose(pipe);
+}
+
+int waitForExit(pid_t pid, int seconds) {
+  int status = 0;
+  for (int i = 0; i < seconds * 100; ++i) {
+    if (waitpid(pid, &status, WNOHANG) == pid) return status;
+    usleep(10000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -1;
+}
+
 PtyProgram::PtyProgram(const std::string& binary, const Options& options) {
   if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) return;
   if (options.startModes) changeModes(options.startModes);

@@ -3,12 +3,34 @@
 
 #include <sys/resource.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <termios.h>
 
 #include <string>
 #include <vector>
 
+#include "console/sequences.h"
+
 namespace testing_support {
+
+inline bool exitedWith(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
+inline bool killedBy(int status, int sig) { return WIFSIGNALED(status) && WTERMSIG(status) == sig; }
+// Whether the output ends with the cursor shown.
+inline bool endsWithCursorShown(const std::string& output) {
+  return output.rfind(console::kShowCursor) != std::string::npos &&
+         output.rfind(console::kShowCursor) > output.rfind(console::kHideCursor);
+}
+
+// Runs a shell command and returns its wait status; what it writes on its
+// standard output goes to output.
+int runCommand(const std::string& command, std::string& output);
+
+// Starts a program with its standard input and output on the descriptors
+// given, and no other descriptor of the test's.
+pid_t startProgram(const std::string& binary, const std::vector<std::string>& arguments, int in, int out);
+// Waits at most the seconds given for the program to end: its wait status,
+// or -1 after killing it.
+int waitForExit(pid_t pid, int seconds = 30);
 
 class PtyProgram {
  public:

@@ -8,49 +8,39 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
+#include <cctype>
 #include <string>
+#include <vector>
 
 #include "console/sequences.h"
 #include "e2e/pty_program.h"
 
 namespace {
 
-using testing_support::PtyProgram;
+using namespace testing_support;
 using Clock = std::chrono::steady_clock;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-constexpr bool kSanitized = __has_feature(address_sanitizer);
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kSanitized = true;  // it reserves more address space than any limit here
 #else
 constexpr bool kSanitized = false;
 #endif
+// Settings that admit no question: the search never ends by itself.
+const std::vector<std::string> kEndless = {"-p3", "-n1", "-a1"};
 
 constexpr char kQuestion[] = "Please press any key.\a";
-bool exitedWith(int status, int code) { return WIFEXITED(status) && WEXITSTATUS(status) == code; }
 
-bool openMenu(PtyProgram& game) {
-  if (!game.waitFor(kQuestion)) return false;
-  game.type("s");
-  return game.waitFor("Change settings");
-}
-
-// From the first question, sets the settings that admit no question at all
-// and starts their endless search.
-template <class Game>
-bool startEndlessSearch(Game& game) {
-  game.type("s");
-  if (!game.waitFor("Change settings")) return false;
-  for (const char* key : {"p", "n", "a"}) {
-    game.type(key);
-    if (!game.waitFor("(minimum ") || !game.waitForLineMode()) return false;
-    game.type(*key == 'p' ? "3\n" : "1\n");
-    if (!game.waitFor("Change settings")) return false;
+// Types each step's keys once the text of the step before has appeared;
+// a number is typed once the prompt reads lines.
+void play(PtyProgram& game, const std::vector<std::pair<std::string, std::string>>& steps) {
+  for (const auto& [keys, shown] : steps) {
+    if (!keys.empty() && std::isdigit(static_cast<unsigned char>(keys[0]))) {
+      ASSERT_TRUE(game.waitForLineMode());
+    }
+    game.type(keys);
+    ASSERT_TRUE(game.waitFor(shown, 10)) << shown;
   }
-  game.type("s");
-  return game.waitFor("\b\b\b*****");
 }
 
 TEST(GameUnderSignals, OtherEndingSignalsRestoreTheTerminal) {
@@ -58,11 +48,9 @@ TEST(GameUnderSignals, OtherEndingSignalsRestoreTheTerminal) {
     PtyProgram game(ARITHPUZZLE_BINARY, {});
     ASSERT_TRUE(game.waitFor(kQuestion));
     game.signal(sig);
-    const int status = game.wait();
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << sig;
+    EXPECT_TRUE(killedBy(game.wait(), sig)) << sig;
     EXPECT_TRUE(game.modesRestored()) << sig;
-    const size_t shown = game.output.rfind(console::kShowCursor);
-    EXPECT_TRUE(shown != std::string::npos && shown > game.output.rfind(console::kHideCursor)) << sig;
+    EXPECT_TRUE(endsWithCursorShown(game.output)) << sig;
   }
 }
 
@@ -81,9 +69,7 @@ TEST(GameUnderSignals, CtrlZAtANumberPromptResumesTheLineEditing) {
   // Echo off at the start, so that the prompt's own echo shows it has taken the terminal back.
   PtyProgram game(ARITHPUZZLE_BINARY,
                   {.jobControl = true, .startModes = [](termios* modes) { modes->c_lflag &= ~tcflag_t(ECHO); }});
-  ASSERT_TRUE(openMenu(game));
-  game.type("p");
-  ASSERT_TRUE(game.waitFor("(minimum 3): "));
+  play(game, {{"", kQuestion}, {"s", "Change settings"}, {"p", "(minimum 3): "}});
   ASSERT_TRUE(game.waitForLineMode());
   game.type("\x1a");
   ASSERT_TRUE(game.waitFor("[stopped, modes restored]"));
@@ -95,34 +81,22 @@ TEST(GameUnderSignals, CtrlZAtANumberPromptResumesTheLineEditing) {
 
 // A terminal in raw mode, in non-blocking mode, or with flow control keys.
 TEST(GameInUnusualTerminal, KeysAndPromptsWork) {
-  {
-    PtyProgram game(ARITHPUZZLE_BINARY, {.startModes = cfmakeraw});
-    ASSERT_TRUE(openMenu(game));
-    game.type("p");
-    ASSERT_TRUE(game.waitFor("(minimum 3): ") && game.waitForLineMode());
-    game.type("5\r");  // Enter, as a raw terminal sends it
-    EXPECT_TRUE(game.waitFor("Parameter count(p):5", 10));
+  struct Case {
+    PtyProgram::Options options;
+    std::vector<std::pair<std::string, std::string>> steps;
+  };
+  const Case cases[] = {
+      {{.startModes = cfmakeraw},  // Enter sends a carriage return
+       {{"", kQuestion}, {"s", "Change settings"}, {"p", "(minimum 3): "}, {"5\r", "Parameter count(p):5"}}},
+      {{.nonBlockingInput = true}, {{"", kQuestion}, {"k", "\r\nAnswer\r\n"}, {"s", "Change settings"}}},
+      {{}, {{"", kQuestion}, {"\x13", "\r\nAnswer\r\n"}, {"\x11", kQuestion}, {"s", "Change settings"}}},
+  };
+  for (const Case& c : cases) {
+    PtyProgram game(ARITHPUZZLE_BINARY, c.options);
+    play(game, c.steps);
     game.type("x");
     EXPECT_TRUE(exitedWith(game.wait(), 0));
     EXPECT_TRUE(game.modesRestored());
-  }
-  {
-    PtyProgram game(ARITHPUZZLE_BINARY, {.nonBlockingInput = true});
-    ASSERT_TRUE(game.waitFor(kQuestion));
-    game.type("k");
-    EXPECT_TRUE(game.waitFor("\r\nAnswer\r\n", 10));
-    game.type("s");
-    EXPECT_TRUE(game.waitFor("Change settings", 10));
-    game.type("x");
-    EXPECT_TRUE(exitedWith(game.wait(), 0));
-  }
-  {
-    PtyProgram game(ARITHPUZZLE_BINARY, {});
-    ASSERT_TRUE(game.waitFor(kQuestion));
-    game.type("\x13");  // Ctrl+S
-    EXPECT_TRUE(game.waitFor("\r\nAnswer\r\n", 10));
-    game.type("\x11");  // Ctrl+Q
-    EXPECT_TRUE(game.waitFor(kQuestion, 10));
   }
 }
 
@@ -138,124 +112,43 @@ TEST(GameUnderAMemoryLimit, TooManyNumbersIsReportedNotKilled) {
 }
 
 TEST(GameWithLostTerminal, AnEndlessSearchEndsWhenTheTerminalGoesAway) {
-  PtyProgram game(ARITHPUZZLE_BINARY, {.ignoreHangUp = true});
-  ASSERT_TRUE(startEndlessSearch(game));
+  PtyProgram game(ARITHPUZZLE_BINARY, {.arguments = kEndless, .ignoreHangUp = true});
+  ASSERT_TRUE(game.waitFor("\b\b\b*****"));
   game.hangUp();
   // It ends by itself, with status 1: the output went with the terminal.
   EXPECT_TRUE(exitedWith(game.wait(), 1));
 }
 
-// The game with standard input and output on pipes whose other ends the test holds.
-class PipedGame {
- public:
-  explicit PipedGame(rlim_t memoryLimit = RLIM_INFINITY) {
-    signal(SIGPIPE, SIG_IGN);  // writing to a game that ended fails instead
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(in[0], STDIN_FILENO);
-      dup2(out[1], STDOUT_FILENO);
-      for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
-      const rlimit limit{memoryLimit, memoryLimit};
-      setrlimit(RLIMIT_AS, &limit);
-      execl(ARITHPUZZLE_BINARY, ARITHPUZZLE_BINARY, static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(in[0]);
-    close(out[1]);
-    in_ = in[1];
-    out_ = out[0];
-    fcntl(in_, F_SETFL, O_NONBLOCK);
-  }
-  ~PipedGame() {
-    if (!ended_) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    endInput();
-    close(out_);
-  }
-
-  // Waits up to 10 ms for the game, reads its output and writes what fits of
-  // keys; returns how many bytes of keys were written, -1 if the game is gone.
-  ssize_t pump(std::string_view keys) {
-    pollfd fds[2] = {{out_, POLLIN, 0}, {in_, keys.empty() ? short(0) : short(POLLOUT), 0}};
-    if (poll(fds, 2, 10) <= 0) return 0;
-    char buffer[65536];
-    const ssize_t n = fds[0].revents ? read(out_, buffer, sizeof buffer) : 0;
-    if (n > 0) output.append(buffer, size_t(n));
-    const ssize_t written = fds[1].revents ? write(in_, keys.data(), keys.size()) : 0;
-    return written < 0 && errno == EAGAIN ? 0 : written;
-  }
-  bool type(std::string_view keys, int seconds = 30) {
-    for (const auto end = Clock::now() + std::chrono::seconds(seconds); !keys.empty();) {
-      const ssize_t written = pump(keys);
-      if (written < 0 || Clock::now() > end) return false;
-      keys.remove_prefix(size_t(written));
-    }
-    return true;
-  }
-  bool waitFor(const std::string& text, int seconds = 30) {
-    for (const auto end = Clock::now() + std::chrono::seconds(seconds); output.find(text) == std::string::npos;) {
-      if (Clock::now() > end) return false;
-      pump({});
-    }
-    output.erase(0, output.find(text) + text.size());
-    return true;
-  }
-  bool waitForLineMode() { return true; }  // a pipe has no modes
-  void endInput() {
-    if (in_ >= 0) close(in_);
-    in_ = -1;
-  }
-  // The wait status, or -1 if the game did not end in time.
-  int wait(int seconds = 30) {
-    int status = 0;
-    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
-      if (waitpid(pid_, &status, WNOHANG) == pid_) return ended_ = true, status;
-      pump({});
-    }
-    return -1;
-  }
-
-  std::string output;
-
- private:
-  pid_t pid_ = -1;
-  int in_ = -1, out_ = -1;
-  bool ended_ = false;
-};
-
 TEST(GameOnPipes, AnEndlessSearchEndsWhenInputEnds) {
-  PipedGame game;
-  ASSERT_TRUE(startEndlessSearch(game));
-  game.endInput();
-  // It ends by itself: the output that went with the terminal fails first.
-  const int status = game.wait();
-  EXPECT_TRUE(WIFEXITED(status)) << status;
-}
-
-TEST(GameOnPipes, AHugeNumberLineIsReadInLittleMemory) {
-  if (kSanitized) GTEST_SKIP() << "the sanitizer reserves more address space than the limit";
-  PipedGame game(96 << 20);
-  ASSERT_TRUE(game.type("s") && game.waitFor("Change settings"));
-  ASSERT_TRUE(game.type("p") && game.waitFor("(minimum 3): "));
-  ASSERT_TRUE(game.type(std::string(50 << 20, '7') + "\n", 300));
-  EXPECT_TRUE(game.waitFor("Please try again.\nEnter parameter count (minimum 3): "));  // out of range
-  game.type("4\nx");
-  EXPECT_TRUE(exitedWith(game.wait(), 0));
+  const int devnull = open("/dev/null", O_RDWR);
+  EXPECT_TRUE(exitedWith(waitForExit(startProgram(ARITHPUZZLE_BINARY, kEndless, devnull, devnull)), 0));
+  close(devnull);
 }
 
 TEST(GameOnPipes, KeysThatNeverEndKeepTheGameMoving) {
-  PipedGame game;
-  const std::string keys(4096, 'k');  // as from `yes k`
+  signal(SIGPIPE, SIG_IGN);  // writing to a game that ended fails instead
+  int keys[2], screen[2];
+  ASSERT_TRUE(pipe(keys) == 0 && pipe(screen) == 0);
+  const pid_t game = startProgram(ARITHPUZZLE_BINARY, {}, keys[0], screen[1]);
+  close(keys[0]);
+  close(screen[1]);
+  fcntl(keys[1], F_SETFL, O_NONBLOCK);
+  const std::string typed(4096, 'k');  // as from `yes k`
+  std::string output;
   int answers = 0;
   for (const auto end = Clock::now() + std::chrono::seconds(60); answers < 3 && Clock::now() < end;) {
-    game.pump(keys);
-    for (size_t at; (at = game.output.find("\nAnswer\n")) != std::string::npos; ++answers) game.output.erase(0, at + 1);
+    pollfd fds[2] = {{screen[0], POLLIN, 0}, {keys[1], POLLOUT, 0}};
+    if (poll(fds, 2, 10) <= 0) continue;
+    if ((fds[1].revents & POLLOUT) && write(keys[1], typed.data(), typed.size()) < 0) break;
+    char buffer[65536];
+    const ssize_t n = (fds[0].revents & POLLIN) ? read(screen[0], buffer, sizeof buffer) : 0;
+    if (n > 0) output.append(buffer, size_t(n));
+    for (size_t at; (at = output.find("\nAnswer\n")) != std::string::npos; ++answers) output.erase(0, at + 1);
   }
   EXPECT_GE(answers, 3);
+  close(keys[1]);
+  close(screen[0]);
+  waitForExit(game, 0);
 }
 
 }  // namespace

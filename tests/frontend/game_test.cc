@@ -170,18 +170,11 @@ TEST(MainLoop, MemoryRunningOutDuringTheSearchEndsWithStatusOne) {
 
 // A seed makes the same run of questions anywhere, each question its own.
 TEST(MainLoop, SeededRunsRepeatTheirQuestions) {
-  auto run = [] {
-    ScriptedConsole console({"", "k", "k", "k"});
-    frontend::runGame(console, {}, frontend::seededQuestions(42));
-    return console.output;
-  };
-  const std::string output = run();
-  EXPECT_EQ(output, run());
-  const size_t second = output.find(kClear + "Question", output.find("Answer\n"));
-  ASSERT_NE(second, std::string::npos);
-  const std::string firstParameters = output.substr(output.find("\t\t"), 20);
-  EXPECT_EQ(output.find(firstParameters, second), std::string::npos) << "the second question repeats the first";
-  EXPECT_NE(output.find("Parameters:\n\t\t51, 33, 80, 6\n"), std::string::npos) << output.substr(0, 200);
+  ScriptedConsole console({"", "k", "k", "k"});
+  frontend::runGame(console, {}, frontend::seededQuestions(42));
+  const std::string first = "Parameters:\n\t\t51, 33, 80, 6\n";
+  ASSERT_EQ(console.output.find(first), console.output.find("Parameters:")) << console.output.substr(0, 200);
+  EXPECT_EQ(console.output.find(first, console.output.find("Answer\n")), std::string::npos);
 }
 
 TEST(MainLoop, OutputThatCannotBeWrittenEndsTheGame) {

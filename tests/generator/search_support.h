@@ -28,29 +28,17 @@ class RecordingMonitor final : public generator::SearchMonitor {
   long stopAtPoll_;
 };
 
-struct PassResult {
+// Keeps every collected expression's text and value.
+struct PassResult final : generator::Collector {
+  void beginPass(std::shared_ptr<const generator::ExpressionRenderer> renderer) override { renderer_ = renderer; }
+  void collect(const generator::CollectedExpression& e) override {
+    expressions.push_back(renderer_->render(e));
+    answers.push_back(e.value);
+  }
   std::vector<std::string> expressions;
   std::vector<int32_t> answers;
   std::string marks;
   bool stopped = false;
-};
-
-// Keeps every collected expression's text and value.
-class ListCollector final : public generator::Collector {
- public:
-  explicit ListCollector(PassResult& result) : result_(result) {}
-  void beginPass(std::shared_ptr<const generator::ExpressionRenderer> renderer) override {
-    renderer_ = std::move(renderer);
-    result_.expressions.clear();
-    result_.answers.clear();
-  }
-  void collect(const generator::CollectedExpression& expression) override {
-    result_.expressions.push_back(renderer_->render(expression));
-    result_.answers.push_back(expression.value);
-  }
-
- private:
-  PassResult& result_;
   std::shared_ptr<const generator::ExpressionRenderer> renderer_;
 };
 
@@ -59,8 +47,7 @@ inline PassResult runPass(generator::SearchEngine engine, const std::vector<int3
                           const generator::Settings& settings, generator::SearchMonitor& monitor) {
   const generator::Tables tables = generator::buildTables(static_cast<int32_t>(parameters.size()));
   PassResult result;
-  ListCollector collector(result);
-  result.stopped = engine(parameters, {settings, tables, monitor}, collector) == generator::SearchEnd::Stopped;
+  result.stopped = engine(parameters, {settings, tables, monitor}, result) == generator::SearchEnd::Stopped;
   return result;
 }
 
