@@ -364,22 +364,26 @@ class GroupingReducer final : public OrderingReducer {
   KeySet seen_;
 };
 
+// The pass by groupings, remembering at most so many texts an ordering; the
+// step-by-step reduction past the counts whose parentheses have a key.
+SearchEnd runGroupedPass(const std::vector<int32_t>& parameters, const SearchContext& context,
+                         Collector& collector, size_t rememberedTexts) {
+  const auto n = static_cast<int32_t>(parameters.size());
+  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
+  GroupingReducer reducer(context, collector, n, rememberedTexts);
+  return runPassWith(reducer, parameters, context, collector);
+}
+
 }  // namespace
 
 SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
                         Collector& collector) {
-  const auto n = static_cast<int32_t>(parameters.size());
-  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
-  GroupingReducer reducer(context, collector, n, kRememberedTexts);
-  return runPassWith(reducer, parameters, context, collector);
+  return runGroupedPass(parameters, context, collector, kRememberedTexts);
 }
 
 SearchEnd runSearchPassDerivingTwins(const std::vector<int32_t>& parameters, const SearchContext& context,
                                      Collector& collector) {
-  const auto n = static_cast<int32_t>(parameters.size());
-  if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
-  GroupingReducer reducer(context, collector, n, 0);
-  return runPassWith(reducer, parameters, context, collector);
+  return runGroupedPass(parameters, context, collector, 0);
 }
 
 }  // namespace generator
