@@ -61,8 +61,9 @@ TEST(TerminalOnPipe, ReadsKeysAndLinesSeparatelyUntilTheEnd) {
 // than a read, the rest is never taken for keys.
 TEST(TerminalOnPipe, HugeLinesAreReadInLittleMemory) {
   Pipes pipes;
+  const std::string megabyte(1 << 20, '7');
   std::thread typist([&] {
-    for (int i = 0; i < 50; ++i) pipes.type(std::string(1 << 20, '7'));
+    for (int i = 0; i < 50; ++i) pipes.type(megabyte);
     pipes.type("\n5" + std::string(5000, ' ') + "y\nx");
   });
   console::Terminal terminal(pipes.in[0], pipes.out[1]);
