@@ -1,11 +1,12 @@
-// The fast search against the step-by-step reference on arbitrary numbers
-// and settings.
+// The fast search, with each duplicate test and on each vector unit,
+// against the step-by-step reference on arbitrary numbers and settings.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
 #include "generator/fast_search.h"
+#include "generator/root_marks.h"
 #include "generator/search_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -26,7 +27,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     parameters.push_back((value & 0x100) ? value : value % 16);
   }
   const auto reference = testing_support::runPass(generator::runSearchPassReference, parameters, settings);
-  for (auto engine : {generator::runSearchPass, generator::runSearchPassDerivingTwins}) {
+  const auto sets = generator::supportedInstructionSets();
+  generator::useInstructionSet(sets[data[0] / 3 % sets.size()]);
+  for (auto engine : {generator::runSearchPass, generator::runSearchPassRememberingTexts,
+                      generator::runSearchPassDerivingTwins}) {
     const auto fast = testing_support::runPass(engine, parameters, settings);
     if (fast.expressions != reference.expressions || fast.answers != reference.answers ||
         fast.marks != reference.marks) {

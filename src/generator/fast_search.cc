@@ -14,9 +14,11 @@
 #include "generator/fast_search.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "generator/reduction.h"
 #include "generator/reference_search.h"
+#include "generator/root_marks.h"
 #include "generator/twins.h"
 
 namespace generator {
@@ -27,6 +29,9 @@ constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
 // Texts of one ordering remembered for the duplicate test (16 MB of
 // slots); past them, twins are worked out again.
 constexpr size_t kRememberedTexts = size_t{1} << 19;
+// The most groupings times operator rows whose shared texts are tabled
+// (2 MB; 7 numbers need 540,672).
+constexpr int64_t kLargestTwinTable = int64_t{1} << 20;
 
 // The parentheses of an expression, as one number. An enclosed part spans
 // at least two values and enclosed parts nest, so no value position begins
@@ -176,6 +181,55 @@ class PreparedGrouping {
   std::vector<PreparedStep> steps_;
 };
 
+// Which groupings of an ordering write the same text, for each operator
+// row: a text's class is the walk index of the first grouping that writes
+// it. That follows from the groupings and the row alone, so it is worked
+// out once a pass; within an ordering, a bit per class and row says
+// whether the text was collected, and no text is hashed.
+class TwinTable {
+ public:
+  TwinTable(const std::vector<PreparedGrouping>& groupings, int64_t rows)
+      : rows_(static_cast<size_t>(rows)), classes_(groupings.size() * rows_), collected_((classes_.size() + 63) / 64) {
+    std::vector<std::pair<ParenthesesKey, uint16_t>> keys(groupings.size());
+    for (size_t p = 0; p < rows_; ++p) {
+      for (size_t g = 0; g < groupings.size(); ++g) {
+        keys[g] = {groupings[g].parenthesesOf(static_cast<int64_t>(p)), static_cast<uint16_t>(g)};
+      }
+      std::sort(keys.begin(), keys.end());
+      for (size_t k = 0; k < keys.size(); ++k) {
+        const bool twin = k > 0 && keys[k].first == keys[k - 1].first;
+        classes_[keys[k].second * rows_ + p] = twin ? classes_[keys[k - 1].second * rows_ + p] : keys[k].second;
+      }
+    }
+  }
+
+  void clear() { std::fill(collected_.begin(), collected_.end(), 0); }
+
+  // Whether no earlier grouping of the ordering collected the text of this
+  // grouping and operator row; from now on it has been.
+  bool collectsNewText(size_t grouping, int64_t operatorRow) {
+    const auto p = static_cast<size_t>(operatorRow);
+    const size_t bit = classes_[grouping * rows_ + p] * rows_ + p;
+    uint64_t& word = collected_[bit / 64];
+    const uint64_t mask = uint64_t{1} << (bit % 64);
+    if (word & mask) return false;
+    word |= mask;
+    return true;
+  }
+
+ private:
+  size_t rows_;
+  std::vector<uint16_t> classes_;
+  std::vector<uint64_t> collected_;
+};
+
+// The number of groupings of n values, Catalan(n - 1).
+int64_t groupingCount(int32_t n) {
+  int64_t count = 1;
+  for (int64_t i = 0; i < n - 1; ++i) count = count * 2 * (2 * i + 1) / (i + 2);
+  return count;
+}
+
 // Renders the texts of a pass's described expressions: a description is
 // the first combination row of the expression's grouping and its operator
 // row. It keeps the values of each searched ordering (n numbers an
@@ -229,21 +283,49 @@ class GroupingRenderer final : public ExpressionRenderer {
   mutable std::unique_ptr<PreparedGrouping> last_;
 };
 
+// How a pass tells whether an earlier grouping of the ordering wrote a text.
+enum class DuplicateTest {
+  Tabled,      // a table of shared texts where it is small, else as Remembered
+  Remembered,  // remembered texts while few, then Derived
+  Derived,     // the earlier groupings that write it worked out each time
+};
+
 // Reduces an ordering one grouping at a time: only the first combination
 // row of each grouping is evaluated, for every operator row at once. The
 // values of the grouping's inner steps are kept whole; its root's, the
-// most, are made a block of operator rows at a time.
+// most, are tested a block of operator rows at a time, and only those that
+// pass are made again to be collected.
 class GroupingReducer final : public OrderingReducer {
  public:
-  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n, size_t rememberedTexts)
-      : context_(context), collector_(collector), n_(n), rememberedTexts_(rememberedTexts), firstRows_(n), accepted_(context.settings),
-        leafValues_(static_cast<size_t>(n)),
-        renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {}
+  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n, DuplicateTest test)
+      : context_(context), collector_(collector), n_(n),
+        rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
+        accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
+        marks_(static_cast<size_t>(kRowsPerPoll / 64)),
+        renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {
+    const int64_t rows = context.tables.operatorRows;
+    if (context.settings.includesMulDiv) {
+      // Multiply and Divide are the operator codes with their high bit set.
+      for (int64_t p = 0; p < rows; ++p) {
+        if (p % 64 == 0) rowsWithMulDiv_.push_back(0);
+        if (static_cast<uint64_t>(p) & 0xAAAAAAAAAAAAAAAAULL) rowsWithMulDiv_.back() |= uint64_t{1} << (p % 64);
+      }
+    }
+    if (test == DuplicateTest::Tabled && groupingCount(n) * rows <= kLargestTwinTable) {
+      FirstRowFinder walk(n);
+      for (int64_t o = 0; o < context.tables.combinationRows; ++o) {
+        if (walk.isFirstRow(o)) groupings_.emplace_back(n, o);
+      }
+      twins_ = std::make_unique<TwinTable>(groupings_, rows);
+    }
+  }
 
   std::shared_ptr<const ExpressionRenderer> renderer() const override { return renderer_; }
 
   void beginOrdering(const std::vector<int32_t>& orderedValues, uint64_t ordering) override {
     seen_.clear();
+    if (twins_) twins_->clear();
+    walkIndex_ = 0;
     ordering_ = ordering;
     renderer_->addOrdering(orderedValues);
     for (size_t i = 0; i < orderedValues.size(); ++i) leafValues_[i] = orderedValues[i];
@@ -251,7 +333,9 @@ class GroupingReducer final : public OrderingReducer {
 
   bool reduceRow(int64_t o) override {
     if (context_.monitor.shouldStop()) return false;
-    return !firstRows_.isFirstRow(o) || collect(PreparedGrouping(n_, o));
+    if (!firstRows_.isFirstRow(o)) return true;
+    const size_t walk = walkIndex_++;
+    return twins_ ? collect(groupings_[walk], walk) : collect(PreparedGrouping(n_, o), walk);
   }
 
  private:
@@ -275,76 +359,53 @@ class GroupingReducer final : public OrderingReducer {
     }
   }
 
-  // One operator between a and each of length right values.
-  static void apply(int64_t op, double a, const double* right, int64_t length, double* out) {
-    switch (op) {
-      case Add: for (int64_t i = 0; i < length; ++i) out[i] = a + right[i]; break;
-      case Subtract: for (int64_t i = 0; i < length; ++i) out[i] = a - right[i]; break;
-      case Multiply: for (int64_t i = 0; i < length; ++i) out[i] = a * right[i]; break;
-      default: for (int64_t i = 0; i < length; ++i) out[i] = a / right[i]; break;
-    }
-  }
-
   // The four operators between a and each right value, in operator order.
   static void combine(double a, const double* right, int64_t count, double* out) {
-    for (int64_t op = 0; op < 4; ++op) apply(op, a, right, count, out + op * count);
-  }
-
-  // The root's values for operator rows [begin, end), in runs that share
-  // their left value and operator; whole runs of 4 * count rows where the
-  // block holds them.
-  void evaluateRoot(const Grouping& tree, int64_t begin, int64_t end) {
-    const GroupingNode& root = tree.steps.back();
-    const double* left = valuesOf(tree, root.left);
-    const double* right = valuesOf(tree, root.right);
-    const int64_t count = int64_t{1} << (2 * root.rightGaps);
-    const int64_t run = std::min(end - begin, 4 * count);
-    for (int64_t p = begin; p < end; p += run) {
-      double* out = &root_[static_cast<size_t>(p - begin)];
-      const double a = left[p / (4 * count)];
-      if (run == 4 * count) {
-        combine(a, right, count, out);
-      } else {
-        apply((p / count) & 3, a, right + p % count, run, out);
-      }
+    for (int32_t op = 0; op < 4; ++op) {
+      for (int64_t i = 0; i < count; ++i) out[op * count + i] = applyOperator(op, a, right[i]);
     }
   }
 
-  // Collects every acceptable new expression of one grouping, in operator
-  // row order; false when the monitor stopped the search.
-  bool collect(const PreparedGrouping& prepared) {
+  // The operator rows that can collect: all, or those with a × or ÷.
+  uint64_t candidateRows(int64_t word) const {
+    return rowsWithMulDiv_.empty() ? ~uint64_t{0} : rowsWithMulDiv_[static_cast<size_t>(word)];
+  }
+
+  // Collects every acceptable new expression of one grouping, the walk's
+  // grouping number `walk`, in operator row order; false when the monitor
+  // stopped the search.
+  bool collect(const PreparedGrouping& prepared, size_t walk) {
     const Grouping& tree = prepared.grouping();
     evaluate(tree);
+    const GroupingNode& top = tree.steps.back();
+    const RootStep root{valuesOf(tree, top.left), valuesOf(tree, top.right), 2 * top.rightGaps};
     const int64_t rows = context_.tables.operatorRows;
-    // Multiply and Divide are the operator codes with their high bit set.
-    const uint64_t mulDivBits = context_.settings.includesMulDiv ? 0xAAAAAAAAAAAAAAAAULL : 0;
-    const int64_t block = kRowsPerPoll;
-    root_.resize(static_cast<size_t>(std::min(rows, block)));
-    passedRows_.resize(root_.size());
-    for (int64_t begin = 0; begin < rows; begin += block) {
+    for (int64_t begin = 0; begin < rows; begin += kRowsPerPoll) {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
-      const int64_t end = std::min(rows, begin + block);
-      evaluateRoot(tree, begin, end);
-      // Gather the operator rows whose values pass, without branches.
-      size_t passed = 0;
-      for (int64_t p = begin; p < end; ++p) {
-        passedRows_[passed] = p;
-        passed += accepted_.accepts(root_[static_cast<size_t>(p - begin)]);
-      }
-      for (size_t k = 0; k < passed; ++k) {
-        const int64_t p = passedRows_[k];
-        if (mulDivBits != 0 && (static_cast<uint64_t>(p) & mulDivBits) == 0) continue;
-        if (!isNewText(prepared, p)) continue;
-        const auto value = static_cast<int32_t>(root_[static_cast<size_t>(p - begin)]);
-        collector_.collect({value, ordering_, GroupingRenderer::describe(prepared.row(), p)});
+      const int64_t end = std::min(rows, begin + kRowsPerPoll);
+      markAcceptedRows(root, begin, end, accepted_, marks_.data());
+      for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
+        for (uint64_t bits = marks_[static_cast<size_t>(w)] & candidateRows(begin / 64 + w); bits != 0;
+             bits &= bits - 1) {
+          const int64_t p = begin + 64 * w + std::countr_zero(bits);
+          if (isNewText(prepared, walk, p)) collectRow(root, prepared.row(), p);
+        }
       }
     }
     return true;
   }
 
-  // Whether no earlier grouping of the ordering wrote this text: asked of
-  // the texts remembered while they are few, worked out again after.
-  bool isNewText(const PreparedGrouping& prepared, int64_t p) {
+  // Hands on the expression of operator row p, its value made again.
+  void collectRow(const RootStep& root, int64_t firstRow, int64_t p) {
+    const auto value = static_cast<int32_t>(root.valueOf(p));
+    collector_.collect({value, ordering_, GroupingRenderer::describe(firstRow, p)});
+  }
+
+  // Whether no earlier grouping of the ordering wrote this text: read from
+  // the table of shared texts where there is one; else asked of the texts
+  // remembered while they are few, and worked out again after.
+  bool isNewText(const PreparedGrouping& prepared, size_t walk, int64_t p) {
+    if (twins_) return twins_->collectsNewText(walk, p);
     if (seen_.size() < rememberedTexts_) return seen_.insert(prepared.parenthesesOf(p), p);
     return !earlierTwinAccepted(prepared.grouping(), prepared.row(), p, leafValues_.data(), accepted_, firstRows_);
   }
@@ -355,22 +416,25 @@ class GroupingReducer final : public OrderingReducer {
   size_t rememberedTexts_;
   uint64_t ordering_ = 0;
   FirstRowFinder firstRows_;
+  size_t walkIndex_ = 0;
   const AcceptedValues accepted_;
   std::vector<double> leafValues_;
   std::vector<double> buffer_;
-  std::vector<double> root_;
-  std::vector<int64_t> passedRows_;
+  std::vector<uint64_t> marks_;
+  std::vector<uint64_t> rowsWithMulDiv_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;
+  std::vector<PreparedGrouping> groupings_;  // in walk order, where tabled
+  std::unique_ptr<TwinTable> twins_;
 };
 
-// The pass by groupings, remembering at most so many texts an ordering; the
-// step-by-step reduction past the counts whose parentheses have a key.
+// The pass by groupings; the step-by-step reduction past the counts
+// whose parentheses have a key.
 SearchEnd runGroupedPass(const std::vector<int32_t>& parameters, const SearchContext& context,
-                         Collector& collector, size_t rememberedTexts) {
+                         Collector& collector, DuplicateTest test) {
   const auto n = static_cast<int32_t>(parameters.size());
   if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
-  GroupingReducer reducer(context, collector, n, rememberedTexts);
+  GroupingReducer reducer(context, collector, n, test);
   return runPassWith(reducer, parameters, context, collector);
 }
 
@@ -378,12 +442,17 @@ SearchEnd runGroupedPass(const std::vector<int32_t>& parameters, const SearchCon
 
 SearchEnd runSearchPass(const std::vector<int32_t>& parameters, const SearchContext& context,
                         Collector& collector) {
-  return runGroupedPass(parameters, context, collector, kRememberedTexts);
+  return runGroupedPass(parameters, context, collector, DuplicateTest::Tabled);
+}
+
+SearchEnd runSearchPassRememberingTexts(const std::vector<int32_t>& parameters, const SearchContext& context,
+                                        Collector& collector) {
+  return runGroupedPass(parameters, context, collector, DuplicateTest::Remembered);
 }
 
 SearchEnd runSearchPassDerivingTwins(const std::vector<int32_t>& parameters, const SearchContext& context,
                                      Collector& collector) {
-  return runGroupedPass(parameters, context, collector, 0);
+  return runGroupedPass(parameters, context, collector, DuplicateTest::Derived);
 }
 
 }  // namespace generator

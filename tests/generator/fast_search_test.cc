@@ -1,10 +1,12 @@
-// Differential test: the fast search against the step-by-step reference
-// on random parameter sets under every setting.
+// Differential test: the fast search, with each duplicate test and on each
+// vector unit, against the step-by-step reference on random parameter sets
+// under every setting.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "generator/fast_search.h"
+#include "generator/root_marks.h"
 #include "generator/search_support.h"
 
 namespace {
@@ -13,12 +15,16 @@ using namespace generator;
 
 void expectSamePass(const std::vector<int32_t>& parameters, const Settings& settings) {
   const auto reference = testing_support::runPass(runSearchPassReference, parameters, settings);
-  for (SearchEngine engine : {runSearchPass, runSearchPassDerivingTwins}) {
-    const auto fast = testing_support::runPass(engine, parameters, settings);
-    ASSERT_EQ(fast.expressions, reference.expressions);
-    ASSERT_EQ(fast.answers, reference.answers);
-    ASSERT_EQ(fast.marks, reference.marks);
+  for (const InstructionSet set : supportedInstructionSets()) {
+    useInstructionSet(set);
+    for (SearchEngine engine : {runSearchPass, runSearchPassRememberingTexts, runSearchPassDerivingTwins}) {
+      const auto fast = testing_support::runPass(engine, parameters, settings);
+      ASSERT_EQ(fast.expressions, reference.expressions) << nameOf(set);
+      ASSERT_EQ(fast.answers, reference.answers) << nameOf(set);
+      ASSERT_EQ(fast.marks, reference.marks) << nameOf(set);
+    }
   }
+  useInstructionSet(supportedInstructionSets().back());
 }
 
 std::vector<int32_t> randomParameters(std::mt19937& random, int n) {
