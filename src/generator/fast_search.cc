@@ -182,25 +182,27 @@ class PreparedGrouping {
 };
 
 // Which groupings of an ordering write the same text, for each operator
-// row: a text's class is the walk index of the first grouping that writes
-// it. That follows from the groupings and the row alone, so it is worked
-// out once a pass; within an ordering, a bit per class and row says
-// whether the text was collected, and no text is hashed.
+// row. That follows from the groupings and the row alone, so it is worked
+// out once a pass: each text that more than one grouping writes gets a bit,
+// which says within an ordering whether the text was collected; a text
+// that only one grouping writes needs none. No text is hashed.
 class TwinTable {
  public:
   TwinTable(const std::vector<PreparedGrouping>& groupings, int64_t rows)
-      : rows_(static_cast<size_t>(rows)), classes_(groupings.size() * rows_), collected_((classes_.size() + 63) / 64) {
-    std::vector<std::pair<ParenthesesKey, uint16_t>> keys(groupings.size());
+      : rows_(static_cast<size_t>(rows)), bits_(groupings.size() * rows_) {
+    std::vector<std::pair<ParenthesesKey, size_t>> keys(groupings.size());
+    uint32_t shared = 0;
     for (size_t p = 0; p < rows_; ++p) {
-      for (size_t g = 0; g < groupings.size(); ++g) {
-        keys[g] = {groupings[g].parenthesesOf(static_cast<int64_t>(p)), static_cast<uint16_t>(g)};
-      }
+      for (size_t g = 0; g < groupings.size(); ++g) keys[g] = {groupings[g].parenthesesOf(static_cast<int64_t>(p)), g};
       std::sort(keys.begin(), keys.end());
       for (size_t k = 0; k < keys.size(); ++k) {
-        const bool twin = k > 0 && keys[k].first == keys[k - 1].first;
-        classes_[keys[k].second * rows_ + p] = twin ? classes_[keys[k - 1].second * rows_ + p] : keys[k].second;
+        const bool twinBefore = k > 0 && keys[k].first == keys[k - 1].first;
+        const bool twinAfter = k + 1 < keys.size() && keys[k].first == keys[k + 1].first;
+        if (twinAfter && !twinBefore) ++shared;
+        bits_[keys[k].second * rows_ + p] = twinBefore || twinAfter ? shared - 1 : kAlone;
       }
     }
+    collected_.resize(shared / 64 + 1);
   }
 
   void clear() { std::fill(collected_.begin(), collected_.end(), 0); }
@@ -208,18 +210,18 @@ class TwinTable {
   // Whether no earlier grouping of the ordering collected the text of this
   // grouping and operator row; from now on it has been.
   bool collectsNewText(size_t grouping, int64_t operatorRow) {
-    const auto p = static_cast<size_t>(operatorRow);
-    const size_t bit = classes_[grouping * rows_ + p] * rows_ + p;
-    uint64_t& word = collected_[bit / 64];
-    const uint64_t mask = uint64_t{1} << (bit % 64);
-    if (word & mask) return false;
-    word |= mask;
-    return true;
+    const uint32_t bit = bits_[grouping * rows_ + static_cast<size_t>(operatorRow)];
+    const uint32_t index = bit == kAlone ? 0 : bit;
+    const uint64_t mask = uint64_t{bit != kAlone} << (index % 64);
+    const uint64_t word = collected_[index / 64];
+    collected_[index / 64] = word | mask;
+    return (word & mask) == 0;
   }
 
  private:
+  static constexpr uint32_t kAlone = ~uint32_t{0};
   size_t rows_;
-  std::vector<uint16_t> classes_;
+  std::vector<uint32_t> bits_;  // per grouping and row: its text's bit
   std::vector<uint64_t> collected_;
 };
 
@@ -301,7 +303,7 @@ class GroupingReducer final : public OrderingReducer {
       : context_(context), collector_(collector), n_(n),
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
-        marks_(static_cast<size_t>(kRowsPerPoll / 64)),
+        marks_(static_cast<size_t>(kRowsPerPoll / 64)), freshRows_(static_cast<size_t>(kRowsPerPoll)),
         renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {
     const int64_t rows = context.tables.operatorRows;
     if (context.settings.includesMulDiv) {
@@ -361,8 +363,14 @@ class GroupingReducer final : public OrderingReducer {
 
   // The four operators between a and each right value, in operator order.
   static void combine(double a, const double* right, int64_t count, double* out) {
+    if (count == 1) {
+      for (int32_t op = 0; op < 4; ++op) out[op] = applyOperator(op, a, right[0]);
+      return;
+    }
     for (int32_t op = 0; op < 4; ++op) {
-      for (int64_t i = 0; i < count; ++i) out[op * count + i] = applyOperator(op, a, right[i]);
+      withOperator(op, [&](auto apply) {
+        for (int64_t i = 0; i < count; ++i) out[op * count + i] = apply(a, right[i]);
+      });
     }
   }
 
@@ -384,13 +392,17 @@ class GroupingReducer final : public OrderingReducer {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
       markAcceptedRows(root, begin, end, accepted_, marks_.data());
+      // The new texts first, without branches on which are new.
+      size_t fresh = 0;
       for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
         for (uint64_t bits = marks_[static_cast<size_t>(w)] & candidateRows(begin / 64 + w); bits != 0;
              bits &= bits - 1) {
           const int64_t p = begin + 64 * w + std::countr_zero(bits);
-          if (isNewText(prepared, walk, p)) collectRow(root, prepared.row(), p);
+          freshRows_[fresh] = p;
+          fresh += isNewText(prepared, walk, p);
         }
       }
+      for (size_t k = 0; k < fresh; ++k) collectRow(root, prepared.row(), freshRows_[k]);
     }
     return true;
   }
@@ -421,6 +433,7 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<double> leafValues_;
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;
+  std::vector<int64_t> freshRows_;
   std::vector<uint64_t> rowsWithMulDiv_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,17 @@ inline double applyOperator(int32_t op, double left, double right) {
     case Subtract: return left - right;
     case Multiply: return left * right;
     default: return left / right;
+  }
+}
+// Calls f with the function object of one double operation, so that a
+// loop over many values has no branch on the operator.
+template <typename F>
+[[gnu::always_inline]] inline void withOperator(int64_t op, F&& f) {
+  switch (op) {
+    case Add: f(std::plus<double>()); break;
+    case Subtract: f(std::minus<double>()); break;
+    case Multiply: f(std::multiplies<double>()); break;
+    default: f(std::divides<double>()); break;
   }
 }
 // Whether a combining step encloses its left or right operand, given

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
-#include <functional>
 
 #include "generator/reduction.h"
 
@@ -16,17 +15,6 @@ namespace {
 constexpr int64_t kChunk = 64;
 // Adding and taking away 1.5 * 2^52 rounds a value in range to a whole number.
 constexpr double kRounder = 6755399441055744.0;
-
-// Calls f with the function object of a double operation.
-template <typename F>
-[[gnu::always_inline]] inline void withOperator(int64_t op, F&& f) {
-  switch (op) {
-    case Add: f(std::plus<double>()); break;
-    case Subtract: f(std::minus<double>()); break;
-    case Multiply: f(std::multiplies<double>()); break;
-    default: f(std::divides<double>()); break;
-  }
-}
 
 // The values of operator rows [first, first + length) of the root, where
 // first is a multiple of 64 and length at most 64, in row order; for a
