@@ -188,40 +188,48 @@ class PreparedGrouping {
 // that only one grouping writes needs none. No text is hashed.
 class TwinTable {
  public:
+  // Where a grouping and row's text has its bit, or kAlone.
+  using Place = uint32_t;
+  static constexpr Place kAlone = ~Place{0};
+
   TwinTable(const std::vector<PreparedGrouping>& groupings, int64_t rows)
-      : rows_(static_cast<size_t>(rows)), bits_(groupings.size() * rows_) {
+      : rows_(static_cast<size_t>(rows)), places_(groupings.size() * rows_) {
     std::vector<std::pair<ParenthesesKey, size_t>> keys(groupings.size());
-    uint32_t shared = 0;
+    std::vector<Place> shared;
+    uint32_t bits = 0;
     for (size_t p = 0; p < rows_; ++p) {
       for (size_t g = 0; g < groupings.size(); ++g) keys[g] = {groupings[g].parenthesesOf(static_cast<int64_t>(p)), g};
       std::sort(keys.begin(), keys.end());
       for (size_t k = 0; k < keys.size(); ++k) {
         const bool twinBefore = k > 0 && keys[k].first == keys[k - 1].first;
         const bool twinAfter = k + 1 < keys.size() && keys[k].first == keys[k + 1].first;
-        if (twinAfter && !twinBefore) ++shared;
-        bits_[keys[k].second * rows_ + p] = twinBefore || twinAfter ? shared - 1 : kAlone;
+        if (twinAfter && !twinBefore) ++bits;
+        const uint32_t bit = bits - 1;
+        places_[keys[k].second * rows_ + p] = twinBefore || twinAfter ? bit : kAlone;
       }
     }
-    collected_.resize(shared / 64 + 1);
+    collected_.resize(bits / 64 + 1);
   }
 
   void clear() { std::fill(collected_.begin(), collected_.end(), 0); }
 
-  // Whether no earlier grouping of the ordering collected the text of this
-  // grouping and operator row; from now on it has been.
-  bool collectsNewText(size_t grouping, int64_t operatorRow) {
-    const uint32_t bit = bits_[grouping * rows_ + static_cast<size_t>(operatorRow)];
-    const uint32_t index = bit == kAlone ? 0 : bit;
-    const uint64_t mask = uint64_t{bit != kAlone} << (index % 64);
-    const uint64_t word = collected_[index / 64];
-    collected_[index / 64] = word | mask;
+  // The places of a grouping's texts, by operator row.
+  const Place* placesOf(size_t grouping) const { return &places_[grouping * rows_]; }
+  uint64_t* collected() { return collected_.data(); }
+
+  // Whether the text at this place was not yet collected; from now on it
+  // has been.
+  static bool collectsNewText(Place place, uint64_t* collected) {
+    if (place == kAlone) return true;  // the most, and well predicted
+    const uint64_t mask = uint64_t{1} << (place % 64);
+    const uint64_t word = collected[place / 64];
+    collected[place / 64] = word | mask;
     return (word & mask) == 0;
   }
 
  private:
-  static constexpr uint32_t kAlone = ~uint32_t{0};
   size_t rows_;
-  std::vector<uint32_t> bits_;  // per grouping and row: its text's bit
+  std::vector<Place> places_;  // per grouping and row
   std::vector<uint64_t> collected_;
 };
 
@@ -388,23 +396,35 @@ class GroupingReducer final : public OrderingReducer {
     const GroupingNode& top = tree.steps.back();
     const RootStep root{valuesOf(tree, top.left), valuesOf(tree, top.right), 2 * top.rightGaps};
     const int64_t rows = context_.tables.operatorRows;
+    const TwinTable::Place* places = twins_ ? twins_->placesOf(walk) : nullptr;
+    uint64_t* collected = twins_ ? twins_->collected() : nullptr;
     for (int64_t begin = 0; begin < rows; begin += kRowsPerPoll) {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
       markAcceptedRows(root, begin, end, accepted_, marks_.data());
-      // The new texts first, without branches on which are new.
-      size_t fresh = 0;
-      for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
-        for (uint64_t bits = marks_[static_cast<size_t>(w)] & candidateRows(begin / 64 + w); bits != 0;
-             bits &= bits - 1) {
-          const int64_t p = begin + 64 * w + std::countr_zero(bits);
-          freshRows_[fresh] = p;
-          fresh += isNewText(prepared, walk, p);
-        }
-      }
+      const size_t fresh =
+          places ? newRows(begin, end, [&](int64_t p) { return TwinTable::collectsNewText(places[p], collected); })
+                 : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
       for (size_t k = 0; k < fresh; ++k) collectRow(root, prepared.row(), freshRows_[k]);
     }
     return true;
+  }
+
+  // Puts the marked rows of [begin, end) that can collect and write a new
+  // text in freshRows_, without branches on which are new; their count.
+  template <typename IsNew>
+  size_t newRows(int64_t begin, int64_t end, IsNew isNew) {
+    int64_t* fresh = freshRows_.data();
+    size_t count = 0;
+    for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
+      for (uint64_t bits = marks_[static_cast<size_t>(w)] & candidateRows(begin / 64 + w); bits != 0;
+           bits &= bits - 1) {
+        const int64_t p = begin + 64 * w + std::countr_zero(bits);
+        fresh[count] = p;
+        count += isNew(p);
+      }
+    }
+    return count;
   }
 
   // Hands on the expression of operator row p, its value made again.
@@ -413,11 +433,10 @@ class GroupingReducer final : public OrderingReducer {
     collector_.collect({value, ordering_, GroupingRenderer::describe(firstRow, p)});
   }
 
-  // Whether no earlier grouping of the ordering wrote this text: read from
-  // the table of shared texts where there is one; else asked of the texts
-  // remembered while they are few, and worked out again after.
-  bool isNewText(const PreparedGrouping& prepared, size_t walk, int64_t p) {
-    if (twins_) return twins_->collectsNewText(walk, p);
+  // Whether no earlier grouping of the ordering wrote this text, where no
+  // table of shared texts tells: asked of the texts remembered while they
+  // are few, and worked out again after.
+  bool isNewText(const PreparedGrouping& prepared, int64_t p) {
     if (seen_.size() < rememberedTexts_) return seen_.insert(prepared.parenthesesOf(p), p);
     return !earlierTwinAccepted(prepared.grouping(), prepared.row(), p, leafValues_.data(), accepted_, firstRows_);
   }
