@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <map>
+#include <mutex>
 
 #include "generator/reduction.h"
 #include "generator/reference_search.h"
@@ -181,41 +183,42 @@ class PreparedGrouping {
   std::vector<PreparedStep> steps_;
 };
 
-// Which groupings of an ordering write the same text, for each operator
-// row. That follows from the groupings and the row alone, so it is worked
-// out once a pass: each text that more than one grouping writes gets a bit,
-// which says within an ordering whether the text was collected; a text
-// that only one grouping writes needs none. No text is hashed.
-class TwinTable {
+// The groupings of a count of values in walk order, and which of them
+// write the same text for each operator row. That follows from the
+// groupings and the row alone, so it is worked out once: each text that
+// more than one grouping writes gets a bit, which says within an ordering
+// whether the text was collected; a text that only one grouping writes
+// needs none. No text is hashed.
+class SharedTexts {
  public:
   // Where a grouping and row's text has its bit, or kAlone.
   using Place = uint32_t;
   static constexpr Place kAlone = ~Place{0};
 
-  TwinTable(const std::vector<PreparedGrouping>& groupings, int64_t rows)
-      : rows_(static_cast<size_t>(rows)), places_(groupings.size() * rows_) {
-    std::vector<std::pair<ParenthesesKey, size_t>> keys(groupings.size());
-    std::vector<Place> shared;
-    uint32_t bits = 0;
+  explicit SharedTexts(const Tables& tables) : rows_(static_cast<size_t>(tables.operatorRows)) {
+    FirstRowFinder walk(tables.n);
+    for (int64_t o = 0; o < tables.combinationRows; ++o) {
+      if (walk.isFirstRow(o)) groupings_.emplace_back(tables.n, o);
+    }
+    places_.resize(groupings_.size() * rows_);
+    std::vector<std::pair<ParenthesesKey, size_t>> keys(groupings_.size());
     for (size_t p = 0; p < rows_; ++p) {
-      for (size_t g = 0; g < groupings.size(); ++g) keys[g] = {groupings[g].parenthesesOf(static_cast<int64_t>(p)), g};
+      for (size_t g = 0; g < keys.size(); ++g) keys[g] = {groupings_[g].parenthesesOf(static_cast<int64_t>(p)), g};
       std::sort(keys.begin(), keys.end());
       for (size_t k = 0; k < keys.size(); ++k) {
         const bool twinBefore = k > 0 && keys[k].first == keys[k - 1].first;
         const bool twinAfter = k + 1 < keys.size() && keys[k].first == keys[k + 1].first;
-        if (twinAfter && !twinBefore) ++bits;
-        const uint32_t bit = bits - 1;
-        places_[keys[k].second * rows_ + p] = twinBefore || twinAfter ? bit : kAlone;
+        if (twinAfter && !twinBefore) ++bits_;
+        places_[keys[k].second * rows_ + p] = twinBefore || twinAfter ? bits_ - 1 : kAlone;
       }
     }
-    collected_.resize(bits / 64 + 1);
   }
 
-  void clear() { std::fill(collected_.begin(), collected_.end(), 0); }
-
+  const PreparedGrouping& grouping(size_t walk) const { return groupings_[walk]; }
   // The places of a grouping's texts, by operator row.
-  const Place* placesOf(size_t grouping) const { return &places_[grouping * rows_]; }
-  uint64_t* collected() { return collected_.data(); }
+  const Place* placesOf(size_t walk) const { return &places_[walk * rows_]; }
+  // The words of the bits an ordering needs.
+  size_t words() const { return bits_ / 64 + 1; }
 
   // Whether the text at this place was not yet collected; from now on it
   // has been.
@@ -229,9 +232,21 @@ class TwinTable {
 
  private:
   size_t rows_;
+  std::vector<PreparedGrouping> groupings_;
   std::vector<Place> places_;  // per grouping and row
-  std::vector<uint64_t> collected_;
+  uint32_t bits_ = 0;
 };
+
+// The groupings and shared texts of a count of values, made once for the
+// process: a few megabytes for the counts where they are tabled.
+const SharedTexts& sharedTextsOf(const Tables& tables) {
+  static std::mutex mutex;
+  static std::map<int32_t, std::unique_ptr<const SharedTexts>> made;
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto& texts = made[tables.n];
+  if (!texts) texts = std::make_unique<const SharedTexts>(tables);
+  return *texts;
+}
 
 // The number of groupings of n values, Catalan(n - 1).
 int64_t groupingCount(int32_t n) {
@@ -322,11 +337,8 @@ class GroupingReducer final : public OrderingReducer {
       }
     }
     if (test == DuplicateTest::Tabled && groupingCount(n) * rows <= kLargestTwinTable) {
-      FirstRowFinder walk(n);
-      for (int64_t o = 0; o < context.tables.combinationRows; ++o) {
-        if (walk.isFirstRow(o)) groupings_.emplace_back(n, o);
-      }
-      twins_ = std::make_unique<TwinTable>(groupings_, rows);
+      shared_ = &sharedTextsOf(context.tables);
+      collected_.resize(shared_->words());
     }
   }
 
@@ -334,7 +346,7 @@ class GroupingReducer final : public OrderingReducer {
 
   void beginOrdering(const std::vector<int32_t>& orderedValues, uint64_t ordering) override {
     seen_.clear();
-    if (twins_) twins_->clear();
+    std::fill(collected_.begin(), collected_.end(), 0);
     walkIndex_ = 0;
     ordering_ = ordering;
     renderer_->addOrdering(orderedValues);
@@ -345,7 +357,7 @@ class GroupingReducer final : public OrderingReducer {
     if (context_.monitor.shouldStop()) return false;
     if (!firstRows_.isFirstRow(o)) return true;
     const size_t walk = walkIndex_++;
-    return twins_ ? collect(groupings_[walk], walk) : collect(PreparedGrouping(n_, o), walk);
+    return shared_ ? collect(shared_->grouping(walk), walk) : collect(PreparedGrouping(n_, o), walk);
   }
 
  private:
@@ -396,14 +408,14 @@ class GroupingReducer final : public OrderingReducer {
     const GroupingNode& top = tree.steps.back();
     const RootStep root{valuesOf(tree, top.left), valuesOf(tree, top.right), 2 * top.rightGaps};
     const int64_t rows = context_.tables.operatorRows;
-    const TwinTable::Place* places = twins_ ? twins_->placesOf(walk) : nullptr;
-    uint64_t* collected = twins_ ? twins_->collected() : nullptr;
+    const SharedTexts::Place* places = shared_ ? shared_->placesOf(walk) : nullptr;
+    uint64_t* collected = collected_.data();
     for (int64_t begin = 0; begin < rows; begin += kRowsPerPoll) {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
       markAcceptedRows(root, begin, end, accepted_, marks_.data());
       const size_t fresh =
-          places ? newRows(begin, end, [&](int64_t p) { return TwinTable::collectsNewText(places[p], collected); })
+          places ? newRows(begin, end, [&](int64_t p) { return SharedTexts::collectsNewText(places[p], collected); })
                  : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
       for (size_t k = 0; k < fresh; ++k) collectRow(root, prepared.row(), freshRows_[k]);
     }
@@ -456,8 +468,8 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<uint64_t> rowsWithMulDiv_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;
-  std::vector<PreparedGrouping> groupings_;  // in walk order, where tabled
-  std::unique_ptr<TwinTable> twins_;
+  const SharedTexts* shared_ = nullptr;  // where tabled
+  std::vector<uint64_t> collected_;      // its bits for the ordering
 };
 
 // The pass by groupings; the step-by-step reduction past the counts
