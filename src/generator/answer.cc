@@ -52,7 +52,7 @@ void AnswerCollector::forEachTally(F&& f) const {
   for (const auto& [value, tally] : far_) f(value, tally);
 }
 
-void AnswerCollector::collect(const CollectedExpression& expression) {
+void AnswerCollector::add(const CollectedExpression& expression) {
   Tally& tally = tallyOf(expression.value);
   if (tally.count++ == 0) tally.first = position_;
   ++position_;

@@ -34,7 +34,10 @@ class AnswerCollector final : public Collector {
   explicit AnswerCollector(const Settings& settings, size_t budget = kDefaultBudget);
 
   void beginPass(std::shared_ptr<const ExpressionRenderer> renderer) override;
-  void collect(const CollectedExpression& expression) override;
+  void collect(const CollectedExpression& expression) override { add(expression); }
+  void collectAll(std::span<const CollectedExpression> expressions) override {
+    for (const CollectedExpression& expression : expressions) add(expression);
+  }
 
   // From the next pass on, keeps the expressions of this value only.
   void keepOnly(int32_t value) { onlyValue_ = value; }
@@ -57,6 +60,7 @@ class AnswerCollector final : public Collector {
     bool dropped = false;
   };
   Tally& tallyOf(int32_t value);
+  void add(const CollectedExpression& expression);
   void dropMostCommon();
   template <typename F>
   void forEachTally(F&& f) const;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace generator {
@@ -31,6 +32,10 @@ class Collector {
   // collector may keep as long as it needs.
   virtual void beginPass(std::shared_ptr<const ExpressionRenderer> renderer) = 0;
   virtual void collect(const CollectedExpression& expression) = 0;
+  // Expressions collected one after another, handed on at once.
+  virtual void collectAll(std::span<const CollectedExpression> expressions) {
+    for (const CollectedExpression& expression : expressions) collect(expression);
+  }
 };
 
 }  // namespace generator

@@ -327,6 +327,7 @@ class GroupingReducer final : public OrderingReducer {
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
         marks_(static_cast<size_t>(kRowsPerPoll / 64)), freshRows_(static_cast<size_t>(kRowsPerPoll)),
+        found_(freshRows_.size()),
         renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {
     const int64_t rows = context.tables.operatorRows;
     if (context.settings.includesMulDiv) {
@@ -417,7 +418,11 @@ class GroupingReducer final : public OrderingReducer {
       const size_t fresh =
           places ? newRows(begin, end, [&](int64_t p) { return SharedTexts::collectsNewText(places[p], collected); })
                  : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
-      for (size_t k = 0; k < fresh; ++k) collectRow(root, prepared.row(), freshRows_[k]);
+      for (size_t k = 0; k < fresh; ++k) {
+        const int64_t p = freshRows_[k];
+        found_[k] = {static_cast<int32_t>(root.valueOf(p)), ordering_, GroupingRenderer::describe(prepared.row(), p)};
+      }
+      collector_.collectAll({found_.data(), fresh});
     }
     return true;
   }
@@ -437,12 +442,6 @@ class GroupingReducer final : public OrderingReducer {
       }
     }
     return count;
-  }
-
-  // Hands on the expression of operator row p, its value made again.
-  void collectRow(const RootStep& root, int64_t firstRow, int64_t p) {
-    const auto value = static_cast<int32_t>(root.valueOf(p));
-    collector_.collect({value, ordering_, GroupingRenderer::describe(firstRow, p)});
   }
 
   // Whether no earlier grouping of the ordering wrote this text, where no
@@ -465,6 +464,7 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;
   std::vector<int64_t> freshRows_;
+  std::vector<CollectedExpression> found_;  // a block's new expressions
   std::vector<uint64_t> rowsWithMulDiv_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;

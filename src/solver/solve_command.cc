@@ -82,6 +82,14 @@ class SolveCollector final : public generator::Collector {
     renderer_ = std::move(renderer);
   }
 
+  void collectAll(std::span<const generator::CollectedExpression> expressions) override {
+    if (options_.countOnly && !options_.target) {
+      tally_.collectAll(expressions);
+    } else {
+      for (const generator::CollectedExpression& expression : expressions) collect(expression);
+    }
+  }
+
   void collect(const generator::CollectedExpression& expression) override {
     if (options_.countOnly) {
       if (!options_.target) {
