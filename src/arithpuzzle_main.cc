@@ -7,6 +7,7 @@
 #include "console/terminal.h"
 #include "frontend/game.h"
 #include "frontend/game_options.h"
+#include "generator/tables.h"
 #include "options/command_line.h"
 
 int main(int argc, char** argv) {
@@ -25,5 +26,6 @@ int main(int argc, char** argv) {
   }
   console::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
   const auto seeds = options->seed ? frontend::seededQuestions(*options->seed) : frontend::clockSeeds();
-  return frontend::runGame(terminal, options->settings, seeds);
+  const int32_t workers = options->jobs.value_or(generator::availableProcessors());
+  return frontend::runGame(terminal, options->settings, seeds, workers);
 }

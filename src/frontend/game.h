@@ -16,9 +16,10 @@ void writeAnswerScreen(console::Console& console, const generator::Question& que
                        const generator::Settings& settings);
 
 // Runs the game from the settings given, each question's numbers drawn
-// from the next seed, until the menu's x key or the end of input (status
+// from the next seed and searched on `workers` threads, until the menu's x key or the end of input (status
 // 0), memory that runs out for a question, or output that can no longer be
 // written (status 1); returns the exit status.
-int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds);
+int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds,
+            int32_t workers = 1);
 
 }  // namespace frontend

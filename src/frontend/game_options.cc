@@ -11,8 +11,8 @@ constexpr options::OptionName kSeed{'\0', "seed", true};
 constexpr options::OptionName kOptions[] = {
     options::kOrderSwap,      options::kComputerOperator, options::kAllowNegative,
     options::kIncludesMulDiv, options::kParameterCount,   options::kCandidateCount,
-    options::kMaxAbsValue,    kSeed,                      options::kHelp,
-    options::kVersion};
+    options::kMaxAbsValue,    kSeed,                      options::kJobs,
+    options::kHelp,           options::kVersion};
 
 // splitmix64: spreads consecutive numbers over all 64 bits.
 uint64_t mix(uint64_t x) {
@@ -42,6 +42,8 @@ const char kGameUsage[] =
     "      --seed S             the same questions in every run with this seed\n"
     "                           (0 to 18446744073709551615); without it, questions\n"
     "                           come from the clock\n"
+    "  -j, --jobs N             search on N threads (default: every processor the\n"
+    "                           game may use, by its CPU affinity and cgroup quota)\n"
     "  -h, --help               show this help\n"
     "      --version            show the version\n";
 
@@ -65,6 +67,9 @@ std::optional<GameOptions> parseGameArguments(const std::vector<std::string>& ar
                 option.value + "'";
         return std::nullopt;
       }
+    } else if (option.is(options::kJobs)) {
+      result.jobs = options::parseJobs(option, error);
+      if (!result.jobs) return std::nullopt;
     } else if (!options::applySetting(option, result.settings, error)) {
       return std::nullopt;
     }

@@ -15,6 +15,7 @@ namespace frontend {
 struct GameOptions {
   generator::Settings settings;
   std::optional<uint64_t> seed;
+  std::optional<int32_t> jobs;  // threads of the search; all processors when unset
   bool help = false;
   bool version = false;
 };

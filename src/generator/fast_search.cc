@@ -18,6 +18,8 @@
 #include <map>
 #include <mutex>
 
+#include "generator/orderings.h"
+#include "generator/parallel_pass.h"
 #include "generator/reduction.h"
 #include "generator/reference_search.h"
 #include "generator/root_marks.h"
@@ -322,13 +324,15 @@ enum class DuplicateTest {
 // pass are made again to be collected.
 class GroupingReducer final : public OrderingReducer {
  public:
-  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n, DuplicateTest test)
+  // The renderer, when given, is told of each ordering the reducer begins.
+  GroupingReducer(const SearchContext& context, Collector& collector, int32_t n, DuplicateTest test,
+                  std::shared_ptr<GroupingRenderer> renderer)
       : context_(context), collector_(collector), n_(n),
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
         marks_(static_cast<size_t>(kRowsPerPoll / 64)), freshRows_(static_cast<size_t>(kRowsPerPoll)),
         found_(freshRows_.size()),
-        renderer_(std::make_shared<GroupingRenderer>(n, context.settings.computerOperator)) {
+        renderer_(std::move(renderer)) {
     const int64_t rows = context.tables.operatorRows;
     if (context.settings.includesMulDiv) {
       // Multiply and Divide are the operator codes with their high bit set.
@@ -350,7 +354,7 @@ class GroupingReducer final : public OrderingReducer {
     std::fill(collected_.begin(), collected_.end(), 0);
     walkIndex_ = 0;
     ordering_ = ordering;
-    renderer_->addOrdering(orderedValues);
+    if (renderer_) renderer_->addOrdering(orderedValues);
     for (size_t i = 0; i < orderedValues.size(); ++i) leafValues_[i] = orderedValues[i];
   }
 
@@ -472,13 +476,22 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<uint64_t> collected_;      // its bits for the ordering
 };
 
-// The pass by groupings; the step-by-step reduction past the counts
-// whose parentheses have a key.
+// The pass by groupings, on the context's workers where there is more
+// than one ordering; the step-by-step reduction past the counts whose
+// parentheses have a key.
 SearchEnd runGroupedPass(const std::vector<int32_t>& parameters, const SearchContext& context,
                          Collector& collector, DuplicateTest test) {
   const auto n = static_cast<int32_t>(parameters.size());
   if (n > kLargestKeyedCount) return runSearchPassReference(parameters, context, collector);
-  GroupingReducer reducer(context, collector, n, test);
+  auto renderer = std::make_shared<GroupingRenderer>(n, context.settings.computerOperator);
+  if (context.workers > 1 && distinctOrderingCount(parameters, context.settings.orderSwap) > 1) {
+    auto makeReducer = [n, test](const SearchContext& own, Collector& found) {
+      return std::make_unique<GroupingReducer>(own, found, n, test, nullptr);
+    };
+    auto notice = [&renderer](const std::vector<int32_t>& values) { renderer->addOrdering(values); };
+    return runPassOnWorkers(makeReducer, renderer, notice, parameters, context, collector);
+  }
+  GroupingReducer reducer(context, collector, n, test, renderer);
   return runPassWith(reducer, parameters, context, collector);
 }
 

@@ -35,6 +35,8 @@ struct SearchContext {
   const Settings& settings;
   const Tables& tables;
   SearchMonitor& monitor;
+  // Threads that reduce orderings; 1 reduces them on the calling thread.
+  int32_t workers = 1;
 };
 
 enum class SearchEnd { Completed, Stopped };

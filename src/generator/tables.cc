@@ -1,5 +1,6 @@
 #include "generator/tables.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -42,24 +43,47 @@ double numberIn(const std::string& path) {
   }
 }
 
-// The room left in this process's cgroup (version 2) and the cgroups
-// above it, the least of those with a limit.
-double cgroupRoom() {
+// Calls f with the folder of this process's cgroup (version 2) and of each
+// cgroup above it.
+template <typename F>
+void forEachCgroup(F&& f) {
   std::ifstream self("/proc/self/cgroup");
   std::string line;
   while (std::getline(self, line)) {
     if (!line.starts_with("0::")) continue;
-    double room = kUnlimited;
     for (std::string dir = line.substr(3); !dir.empty(); dir.resize(dir.rfind('/'))) {
-      const std::string path = "/sys/fs/cgroup" + dir;
-      const double max = numberIn(path + "/memory.max");
-      const double current = numberIn(path + "/memory.current");
-      if (max >= 0 && max != kUnlimited && current >= 0) room = std::min(room, std::max(0.0, max - current));
+      f("/sys/fs/cgroup" + dir);
       if (dir == "/") break;
     }
-    return room;
+    return;
   }
-  return kUnlimited;
+}
+
+// The room left in this process's cgroup and the cgroups above it, the
+// least of those with a limit.
+double cgroupRoom() {
+  double room = kUnlimited;
+  forEachCgroup([&](const std::string& path) {
+    const double max = numberIn(path + "/memory.max");
+    const double current = numberIn(path + "/memory.current");
+    if (max >= 0 && max != kUnlimited && current >= 0) room = std::min(room, std::max(0.0, max - current));
+  });
+  return room;
+}
+
+// The processors that the cgroups' CPU quotas (cpu.max: quota and period)
+// allow, rounded up; unlimited where none has a quota.
+double cgroupProcessors() {
+  double processors = kUnlimited;
+  forEachCgroup([&](const std::string& path) {
+    std::ifstream file(path + "/cpu.max");
+    std::string quota;
+    double period = 0;
+    if (!(file >> quota >> period) || quota == "max" || period <= 0) return;
+    const double allowed = std::ceil(numberIn(path + "/cpu.max") / period);
+    if (allowed >= 1) processors = std::min(processors, allowed);
+  });
+  return processors;
 }
 
 // The room left under the address-space limit (ulimit -v).
@@ -83,6 +107,13 @@ double availableMemoryBytes() {
 }
 
 }  // namespace
+
+int32_t availableProcessors() {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  const int32_t affinity = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+  return static_cast<int32_t>(std::max(1.0, std::min<double>(affinity, cgroupProcessors())));
+}
 
 // Replays a combination row over the value positions, without allocating:
 // what each step combines and where it splits.

@@ -44,6 +44,10 @@ void combinationRow(int32_t n, int64_t r, int32_t* columns);
 // between the values at positions c and c + 1.
 void operatorRow(int32_t n, int64_t p, int32_t* columns);
 
+// The processors this process may run on: those of its CPU affinity, and
+// no more than its cgroups' CPU quotas allow. At least 1.
+int32_t availableProcessors();
+
 // The binary tree that a combination row builds over the value positions.
 // Rows that build the same tree give the same texts and values for every
 // operator row, so only the first row of each tree can collect anything.

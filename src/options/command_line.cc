@@ -133,6 +133,14 @@ bool applySetting(const GivenOption& option, generator::Settings& settings, std:
   return true;
 }
 
+std::optional<int32_t> parseJobs(const GivenOption& option, std::string& error) {
+  const std::optional<int32_t> jobs = parseInt32(option.value);
+  if (jobs && *jobs >= 1 && *jobs <= kMostJobs) return jobs;
+  error = "option '" + option.written + "' needs a whole number from 1 to " + std::to_string(kMostJobs) +
+          ", not '" + option.value + "'";
+  return std::nullopt;
+}
+
 std::string versionLine(std::string_view program) {
   return std::string(program) + " " + ARITH_VERSION + "\n";
 }

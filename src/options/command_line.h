@@ -31,6 +31,7 @@ inline constexpr OptionName kIncludesMulDiv{'i', "includes-muldiv", false};
 inline constexpr OptionName kMaxAbsValue{'a', "max-abs", true};
 inline constexpr OptionName kParameterCount{'p', "parameters", true};
 inline constexpr OptionName kCandidateCount{'n', "candidates", true};
+inline constexpr OptionName kJobs{'j', "jobs", true};
 inline constexpr OptionName kHelp{'h', "help", false};
 inline constexpr OptionName kVersion{'\0', "version", false};
 
@@ -69,6 +70,12 @@ inline std::optional<int32_t> parseInt32(std::string_view text) { return parseNu
 // value that is not a number at least the setting's lower bound or for an
 // option that is not a setting.
 bool applySetting(const GivenOption& option, generator::Settings& settings, std::string& error);
+
+// The most threads -j may ask for.
+inline constexpr int32_t kMostJobs = 1024;
+// The thread count of -j/--jobs, from 1 to kMostJobs; nothing, with error
+// set, for any other value.
+std::optional<int32_t> parseJobs(const GivenOption& option, std::string& error);
 
 // What --version prints: the program's name and the project's version.
 std::string versionLine(std::string_view program);

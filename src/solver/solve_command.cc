@@ -31,6 +31,8 @@ constexpr char kUsage[] =
     "  -a, --max-abs N          largest magnitude of a value (default 100)\n"
     "  -t, --target N           print only the expressions whose value is N\n"
     "      --count              print only a summary line (with -t, the count of N)\n"
+    "  -j, --jobs N             search on N threads (default: every processor the\n"
+    "                           command may use, by its CPU affinity and cgroup quota)\n"
     "  -h, --help               show this help\n"
     "      --version            show the version\n";
 
@@ -38,13 +40,14 @@ constexpr options::OptionName kTarget{'t', "target", true};
 constexpr options::OptionName kCount{'\0', "count", false};
 constexpr options::OptionName kOptions[] = {
     options::kOrderSwap, options::kComputerOperator, options::kAllowNegative, options::kIncludesMulDiv,
-    options::kMaxAbsValue, kTarget, kCount, options::kHelp, options::kVersion};
+    options::kMaxAbsValue, kTarget, kCount, options::kJobs, options::kHelp, options::kVersion};
 
 // Applies one option of arithsolve's; false with error set for a bad value.
 bool applyOption(const options::GivenOption& option, SolveOptions& result, std::string& error) {
   if (option.is(options::kHelp)) return result.help = true;
   if (option.is(options::kVersion)) return result.version = true;
   if (option.is(kCount)) return result.countOnly = true;
+  if (option.is(options::kJobs)) return (result.jobs = options::parseJobs(option, error)).has_value();
   if (!option.is(kTarget)) return options::applySetting(option, result.settings, error);
   result.target = options::parseInt32(option.value);
   if (!result.target) error = "option '" + option.written + "' needs a 32-bit integer, not '" + option.value + "'";
@@ -151,7 +154,8 @@ void solve(const SolveOptions& options, const SolveOutput& output) {
   SolveMonitor monitor(progress, generator::distinctOrderingCount(options.numbers, options.settings.orderSwap),
                        output.out);
   SolveCollector collector(options, output, progress);
-  generator::runSearchPass(options.numbers, {options.settings, tables, monitor}, collector);
+  const int32_t workers = options.jobs.value_or(generator::availableProcessors());
+  generator::runSearchPass(options.numbers, {options.settings, tables, monitor, workers}, collector);
   collector.finish();
   output.out.flush();
 }

@@ -17,6 +17,7 @@ struct SolveOptions {
   generator::Settings settings;
   std::vector<int32_t> numbers;
   std::optional<int32_t> target;
+  std::optional<int32_t> jobs;  // threads of the search; all processors when unset
   bool countOnly = false;
   bool help = false;
   bool version = false;

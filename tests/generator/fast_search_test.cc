@@ -1,6 +1,6 @@
-// Differential test: the fast search, with each duplicate test and on each
-// vector unit, against the step-by-step reference on random parameter sets
-// under every setting.
+// Differential test: the fast search, with each duplicate test, on each
+// vector unit and on 1, 2 and 5 worker threads, against the step-by-step
+// reference on random parameter sets under every setting.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -25,6 +25,12 @@ void expectSamePass(const std::vector<int32_t>& parameters, const Settings& sett
     }
   }
   useInstructionSet(supportedInstructionSets().back());
+  for (const int32_t workers : {2, 5}) {
+    const auto threaded = testing_support::runPass(runSearchPass, parameters, settings, workers);
+    ASSERT_EQ(threaded.expressions, reference.expressions) << workers;
+    ASSERT_EQ(threaded.answers, reference.answers) << workers;
+    ASSERT_EQ(threaded.marks, reference.marks) << workers;
+  }
 }
 
 std::vector<int32_t> randomParameters(std::mt19937& random, int n) {
@@ -81,6 +87,29 @@ TEST(FastSearch, MatchesTheReferenceOnWorkedExamples) {
   expectSamePass({4, 9, 4}, settings);
   expectSamePass({8, -3, 5, 2}, settings);
   expectSamePass({3, 2, 5, 5}, settings);
+}
+
+// Stopped at any poll, the threads leave the marks of one thread stopped
+// in the earliest ordering not finished: its marks so far, at least one,
+// and its finish mark.
+TEST(FastSearch, ThreadsStopAsOneThreadWould) {
+  Settings settings;
+  settings.orderSwap = true;
+  const std::vector<int32_t> parameters = {1, 2, 3, 4, 5};
+  const std::string whole = testing_support::runPass(runSearchPass, parameters, settings).marks;
+  const std::string finish(frontend::kFinishMark);
+  for (const int32_t workers : {2, 5}) {
+    for (const long stopAtPoll : {1, 2, 3, 8, 40}) {
+      testing_support::RecordingMonitor monitor(stopAtPoll);
+      const auto result = testing_support::runPass(runSearchPass, parameters, settings, monitor, workers);
+      const std::string& marks = monitor.marks;
+      ASSERT_TRUE(result.stopped || marks == whole) << workers << " " << stopAtPoll;
+      if (!result.stopped) continue;
+      ASSERT_TRUE(marks.ends_with(finish)) << marks;
+      const std::string shown = marks.substr(0, marks.size() - finish.size());
+      EXPECT_TRUE(whole.starts_with(shown) && !shown.empty() && !shown.ends_with(finish)) << marks;
+    }
+  }
 }
 
 }  // namespace

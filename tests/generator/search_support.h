@@ -44,17 +44,19 @@ struct PassResult final : generator::Collector {
 
 // One pass of the given engine over the parameters.
 inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
-                          const generator::Settings& settings, generator::SearchMonitor& monitor) {
+                          const generator::Settings& settings, generator::SearchMonitor& monitor,
+                          int32_t workers = 1) {
   const generator::Tables tables = generator::buildTables(static_cast<int32_t>(parameters.size()));
   PassResult result;
-  result.stopped = engine(parameters, {settings, tables, monitor}, result) == generator::SearchEnd::Stopped;
+  const generator::SearchContext context{settings, tables, monitor, workers};
+  result.stopped = engine(parameters, context, result) == generator::SearchEnd::Stopped;
   return result;
 }
 
 inline PassResult runPass(generator::SearchEngine engine, const std::vector<int32_t>& parameters,
-                          const generator::Settings& settings) {
+                          const generator::Settings& settings, int32_t workers = 1) {
   RecordingMonitor monitor;
-  PassResult result = runPass(engine, parameters, settings, monitor);
+  PassResult result = runPass(engine, parameters, settings, monitor, workers);
   result.marks = monitor.marks;
   return result;
 }
