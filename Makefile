@@ -7,7 +7,7 @@ DESTDIR ?=
 # CMake's own makefiles are recursive; their directory changes are noise.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all build configure run test bench sanitize fuzz install package clean
+.PHONY: all build configure run test bench sanitize tsan fuzz install package clean
 
 all: build
 
@@ -43,6 +43,12 @@ sanitize:
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && ctest --output-on-failure -j $(JOBS)
 
+# The search tests, threads included, under ThreadSanitizer.
+tsan:
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DARITH_TSAN=ON >/dev/null
+	cmake --build build-tsan -j $(JOBS) --target arith_unit_tests
+	./build-tsan/arith_unit_tests --gtest_filter='FastSearch.ThreadsStopAsOneThreadWould:FastSearch.MatchesTheReferenceOnWorkedExamples:ParallelPass*'
+
 # Each fuzz target runs FUZZ_SECONDS from its kept corpus; what it learns
 # stays in build-fuzz/corpus.
 FUZZ_SECONDS ?= 30
@@ -57,4 +63,4 @@ fuzz:
 	done
 
 clean:
-	rm -rf $(BUILD) build-sanitize build-bench build-fuzz
+	rm -rf $(BUILD) build-sanitize build-tsan build-bench build-fuzz
