@@ -330,7 +330,7 @@ class GroupingReducer final : public OrderingReducer {
       : context_(context), collector_(collector), n_(n),
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
-        marks_(static_cast<size_t>(kRowsPerPoll / 64)), freshRows_(static_cast<size_t>(kRowsPerPoll)),
+        marks_(static_cast<size_t>(blockRows(context) + 63) / 64), freshRows_(static_cast<size_t>(blockRows(context))),
         found_(freshRows_.size()),
         renderer_(std::move(renderer)) {
     const int64_t rows = context.tables.operatorRows;
@@ -366,6 +366,11 @@ class GroupingReducer final : public OrderingReducer {
   }
 
  private:
+  // Operator rows tested at a time: at most one block between stop polls.
+  static int64_t blockRows(const SearchContext& context) {
+    return std::min(context.tables.operatorRows, kRowsPerPoll);
+  }
+
   const double* valuesOf(const Grouping& tree, int32_t node) const {
     if (node < n_) return &leafValues_[static_cast<size_t>(node)];
     return buffer_.data() + tree.steps[static_cast<size_t>(node - n_)].offset;
