@@ -331,7 +331,7 @@ class GroupingReducer final : public OrderingReducer {
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
         accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
         marks_(static_cast<size_t>(blockRows(context) + 63) / 64), freshRows_(static_cast<size_t>(blockRows(context))),
-        found_(freshRows_.size()),
+        found_(freshRows_.size()), rootValues_(freshRows_.size()),
         renderer_(std::move(renderer)) {
     const int64_t rows = context.tables.operatorRows;
     if (context.settings.includesMulDiv) {
@@ -423,13 +423,14 @@ class GroupingReducer final : public OrderingReducer {
     for (int64_t begin = 0; begin < rows; begin += kRowsPerPoll) {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
-      markAcceptedRows(root, begin, end, accepted_, marks_.data());
+      markAcceptedRows(root, begin, end, accepted_, marks_.data(), rootValues_.data());
       const size_t fresh =
           places ? newRows(begin, end, [&](int64_t p) { return SharedTexts::collectsNewText(places[p], collected); })
                  : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
       for (size_t k = 0; k < fresh; ++k) {
         const int64_t p = freshRows_[k];
-        found_[k] = {static_cast<int32_t>(root.valueOf(p)), ordering_, GroupingRenderer::describe(prepared.row(), p)};
+        const double value = rootValues_[static_cast<size_t>(root.slotOf(p, begin, end))];
+        found_[k] = {static_cast<int32_t>(value), ordering_, GroupingRenderer::describe(prepared.row(), p)};
       }
       collector_.collectAll({found_.data(), fresh});
     }
@@ -474,6 +475,7 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<uint64_t> marks_;
   std::vector<int64_t> freshRows_;
   std::vector<CollectedExpression> found_;  // a block's new expressions
+  std::vector<double> rootValues_;          // a block's values
   std::vector<uint64_t> rowsWithMulDiv_;
   std::shared_ptr<GroupingRenderer> renderer_;
   KeySet seen_;

@@ -83,10 +83,10 @@ uint64_t inRowOrderPortable(uint64_t marks, const RootStep& root, int64_t length
 }
 
 void markPortable(const RootStep& root, int64_t begin, int64_t end, const AcceptedValues& accepted,
-                  uint64_t* words) {
-  alignas(64) double values[kChunk];
+                  uint64_t* words, double* block) {
   for (int64_t first = begin; first < end; first += kChunk) {
     const int64_t length = std::min(kChunk, end - first);
+    double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
     for (int64_t i = 0; i < length; ++i) bits |= uint64_t{accepted.accepts(values[i])} << i;
@@ -95,18 +95,18 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
 }
 
 [[gnu::target("avx2,bmi2")]] void markAvx2(const RootStep& root, int64_t begin, int64_t end,
-                                           const AcceptedValues& accepted, uint64_t* words) {
+                                           const AcceptedValues& accepted, uint64_t* words, double* block) {
   const __m256d low = _mm256_set1_pd(accepted.low);
   const __m256d high = _mm256_set1_pd(accepted.high);
   const __m256d rounder = _mm256_set1_pd(kRounder);
   const uint64_t firstRows = firstOperatorRows(root, std::min(kChunk, end - begin));
-  alignas(64) double values[kChunk];
   for (int64_t first = begin; first < end; first += kChunk) {
     const int64_t length = std::min(kChunk, end - first);
+    double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
     for (int64_t i = 0; i < length; i += 4) {
-      const __m256d x = _mm256_load_pd(values + i);
+      const __m256d x = _mm256_loadu_pd(values + i);
       const __m256d whole = _mm256_sub_pd(_mm256_add_pd(x, rounder), rounder);
       const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(x, low, _CMP_GE_OQ), _mm256_cmp_pd(x, high, _CMP_LE_OQ));
       const __m256d pass = _mm256_and_pd(inRange, _mm256_cmp_pd(whole, x, _CMP_EQ_OQ));
@@ -117,18 +117,18 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
 }
 
 [[gnu::target("avx512f,bmi2")]] void markAvx512(const RootStep& root, int64_t begin, int64_t end,
-                                                const AcceptedValues& accepted, uint64_t* words) {
+                                                const AcceptedValues& accepted, uint64_t* words, double* block) {
   const __m512d low = _mm512_set1_pd(accepted.low);
   const __m512d high = _mm512_set1_pd(accepted.high);
   const __m512d rounder = _mm512_set1_pd(kRounder);
   const uint64_t firstRows = firstOperatorRows(root, std::min(kChunk, end - begin));
-  alignas(64) double values[kChunk];
   for (int64_t first = begin; first < end; first += kChunk) {
     const int64_t length = std::min(kChunk, end - first);
+    double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
     for (int64_t i = 0; i < length; i += 8) {
-      const __m512d x = _mm512_load_pd(values + i);
+      const __m512d x = _mm512_loadu_pd(values + i);
       const __m512d whole = _mm512_sub_pd(_mm512_add_pd(x, rounder), rounder);
       __mmask8 pass = _mm512_cmp_pd_mask(x, low, _CMP_GE_OQ);
       pass = _mm512_mask_cmp_pd_mask(pass, x, high, _CMP_LE_OQ);
@@ -139,7 +139,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
   }
 }
 
-using MarkRows = void (*)(const RootStep&, int64_t, int64_t, const AcceptedValues&, uint64_t*);
+using MarkRows = void (*)(const RootStep&, int64_t, int64_t, const AcceptedValues&, uint64_t*, double*);
 
 MarkRows implementationOf(InstructionSet set) {
   switch (set) {
@@ -157,8 +157,8 @@ std::atomic<MarkRows>& chosen() {
 }  // namespace
 
 void markAcceptedRows(const RootStep& root, int64_t begin, int64_t end, const AcceptedValues& accepted,
-                      uint64_t* words) {
-  chosen().load(std::memory_order_relaxed)(root, begin, end, accepted, words);
+                      uint64_t* words, double* values) {
+  chosen().load(std::memory_order_relaxed)(root, begin, end, accepted, words, values);
 }
 
 std::string_view nameOf(InstructionSet set) {

@@ -4,6 +4,7 @@
 // so the marks are the same bits on each.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -21,18 +22,25 @@ struct RootStep {
   const double* right;
   int32_t countShift;
   int64_t count() const { return int64_t{1} << countShift; }
-  // The value of operator row p, as the marks test it.
-  double valueOf(int64_t p) const {
-    return applyOperator(static_cast<int32_t>((p >> countShift) & 3), left[p >> (countShift + 2)],
-                         right[p & (count() - 1)]);
+  // Where markAcceptedRows puts the value of operator row p in the values
+  // of the block [begin, end): in row order, but for a right child of fewer
+  // than 64 values, each 64 rows' values operator by operator.
+  int64_t slotOf(int64_t p, int64_t begin, int64_t end) const {
+    const int64_t chunk = (p - begin) & ~int64_t{63};
+    const int64_t offset = (p - begin) & 63;
+    if (countShift >= 6) return p - begin;
+    const int64_t quarter = std::min<int64_t>(64, end - begin - chunk) / 4;
+    const int64_t code = (offset >> countShift) & 3;
+    return chunk + code * quarter + ((offset >> (countShift + 2)) << countShift) + (offset & (count() - 1));
   }
 };
 
 // Sets bit p - begin of words, and clears the others, for each operator
-// row p in [begin, end) whose value the settings accept. begin is a
-// multiple of 64; words holds (end - begin + 63) / 64 words.
+// row p in [begin, end) whose value the settings accept, and leaves the
+// values in `values` (end - begin of them, placed as slotOf says). begin
+// is a multiple of 64; words holds (end - begin + 63) / 64 words.
 void markAcceptedRows(const RootStep& root, int64_t begin, int64_t end, const AcceptedValues& accepted,
-                      uint64_t* words);
+                      uint64_t* words, double* values);
 
 enum class InstructionSet { Portable, Avx2, Avx512 };
 
