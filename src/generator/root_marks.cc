@@ -52,6 +52,7 @@ constexpr double kRounder = 6755399441055744.0;
 // operator code 0 in a chunk of `length`, as a mask of row bits.
 uint64_t firstOperatorRows(const RootStep& root, int64_t length) {
   const int64_t count = root.count();
+  if (count >= kChunk) return 0;  // filled in row order instead
   uint64_t rows = 0;
   for (int64_t run = 0; run < length; run += 4 * count) rows |= ((uint64_t{1} << count) - 1) << run;
   return rows;
