@@ -26,6 +26,6 @@ int main(int argc, char** argv) {
   }
   console::Terminal terminal(STDIN_FILENO, STDOUT_FILENO);
   const auto seeds = options->seed ? frontend::seededQuestions(*options->seed) : frontend::clockSeeds();
-  const int32_t workers = options->jobs.value_or(generator::availableProcessors());
-  return frontend::runGame(terminal, options->settings, seeds, workers);
+  const frontend::PassChoices choices{options->jobs.value_or(generator::availableProcessors()), options->arithmetic};
+  return frontend::runGame(terminal, options->settings, seeds, choices);
 }

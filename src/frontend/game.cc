@@ -35,7 +35,7 @@ enum class Made { Question, Stopped, InputEnded, OutOfMemory };
 // Builds the question's tables and runs its passes. Memory that runs out,
 // for the tables or while the lists grow, is reported as such.
 Made makeQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed,
-                  int32_t workers, generator::Question& question) {
+                  const PassChoices& choices, generator::Question& question) {
   try {
     generator::ParameterDraw draw(seed);
     // The tables come before the draw so that a parameter count too large
@@ -43,7 +43,7 @@ Made makeQuestion(console::Console& console, const generator::Settings& settings
     const generator::Tables tables = generator::buildTables(settings.parameterCount);
     draw.firstDraw(settings, question.parameters);
     GameSearchMonitor monitor(console);
-    const generator::SearchContext context{settings, tables, monitor, workers};
+    const generator::SearchContext context{settings, tables, monitor, choices.workers, choices.arithmetic};
     if (generator::runPasses(question, draw, context) == generator::SearchEnd::Completed) return Made::Question;
     return monitor.inputEnded() ? Made::InputEnded : Made::Stopped;
   } catch (const std::bad_alloc&) {
@@ -59,10 +59,11 @@ Next screenKey(console::Console& console) {
 }
 
 // Makes one question and shows it; the question is released on return.
-Next playQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed, int32_t workers) {
+Next playQuestion(console::Console& console, const generator::Settings& settings, uint64_t seed,
+                  const PassChoices& choices) {
   console.showCursor(false);
   generator::Question question(settings);
-  switch (makeQuestion(console, settings, seed, workers, question)) {
+  switch (makeQuestion(console, settings, seed, choices, question)) {
     case Made::Stopped: return {Next::Menu};
     case Made::InputEnded: return {Next::Exit, 0};
     case Made::OutOfMemory: return reportOutOfMemory(console);
@@ -112,12 +113,12 @@ void writeAnswerScreen(console::Console& console, const generator::Question& que
 }
 
 int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds,
-            int32_t workers) {
+            const PassChoices& choices) {
   generator::Settings settings = startSettings;
   Next next{Next::Question};
   try {
     while (next.kind != Next::Exit) {
-      next = next.kind == Next::Menu ? runMenu(console, settings) : playQuestion(console, settings, seeds(), workers);
+      next = next.kind == Next::Menu ? runMenu(console, settings) : playQuestion(console, settings, seeds(), choices);
     }
     // What was written before the end is still shown, if it can be.
     console.flush();

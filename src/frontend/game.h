@@ -16,10 +16,16 @@ void writeAnswerScreen(console::Console& console, const generator::Question& que
                        const generator::Settings& settings);
 
 // Runs the game from the settings given, each question's numbers drawn
-// from the next seed and searched on `workers` threads, until the menu's x key or the end of input (status
+// from the next seed and searched as the choices say, until the menu's x key or the end of input (status
 // 0), memory that runs out for a question, or output that can no longer be
 // written (status 1); returns the exit status.
+// How the game's passes run, as its command line chose.
+struct PassChoices {
+  int32_t workers = 1;
+  generator::Arithmetic arithmetic = generator::Arithmetic::Float;
+};
+
 int runGame(console::Console& console, const generator::Settings& startSettings, const QuestionSeeds& seeds,
-            int32_t workers = 1);
+            const PassChoices& choices = {});
 
 }  // namespace frontend

@@ -12,7 +12,8 @@ constexpr options::OptionName kOptions[] = {
     options::kOrderSwap,      options::kComputerOperator, options::kAllowNegative,
     options::kIncludesMulDiv, options::kParameterCount,   options::kCandidateCount,
     options::kMaxAbsValue,    kSeed,                      options::kJobs,
-    options::kHelp,           options::kVersion};
+    options::kExact,          options::kFloat,            options::kHelp,
+    options::kVersion};
 
 // splitmix64: spreads consecutive numbers over all 64 bits.
 uint64_t mix(uint64_t x) {
@@ -42,6 +43,10 @@ const char kGameUsage[] =
     "      --seed S             the same questions in every run with this seed\n"
     "                           (0 to 18446744073709551615); without it, questions\n"
     "                           come from the clock\n"
+    "      --exact              judge values exactly, as fractions: every answer\n"
+    "                           screen is then mathematically true\n"
+    "      --float              judge values by their doubles, one rounding per\n"
+    "                           operation (the default)\n"
     "  -j, --jobs N             search on N threads (default: every processor the\n"
     "                           game may use, by its CPU affinity and cgroup quota)\n"
     "  -h, --help               show this help\n"
@@ -67,6 +72,8 @@ std::optional<GameOptions> parseGameArguments(const std::vector<std::string>& ar
                 option.value + "'";
         return std::nullopt;
       }
+    } else if (option.is(options::kExact) || option.is(options::kFloat)) {
+      result.arithmetic = option.is(options::kExact) ? generator::Arithmetic::Exact : generator::Arithmetic::Float;
     } else if (option.is(options::kJobs)) {
       result.jobs = options::parseJobs(option, error);
       if (!result.jobs) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/search.h"
 #include "generator/settings.h"
 
 namespace frontend {
@@ -16,6 +17,7 @@ struct GameOptions {
   generator::Settings settings;
   std::optional<uint64_t> seed;
   std::optional<int32_t> jobs;  // threads of the search; all processors when unset
+  generator::Arithmetic arithmetic = generator::Arithmetic::Float;
   bool help = false;
   bool version = false;
 };

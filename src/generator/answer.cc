@@ -118,6 +118,7 @@ void AnswerCollector::forEachKeptText(int32_t value, const std::function<void(co
 SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext& context,
                     SearchEngine engine) {
   AnswerCollector& collected = question.collected;
+  question.arithmetic = context.arithmetic;
   for (;;) {
     draw.redraw(context.settings, question.parameters);
     if (engine(question.parameters, context, collected) == SearchEnd::Stopped) return SearchEnd::Stopped;
@@ -131,7 +132,8 @@ SearchEnd runPasses(Question& question, ParameterDraw& draw, const SearchContext
         }
         collected.keepOnly(choice.answer);
         SilentMonitor silent(context.monitor);
-        return engine(question.parameters, {context.settings, context.tables, silent}, collected);
+        const SearchContext quiet{context.settings, context.tables, silent, context.workers, context.arithmetic};
+        return engine(question.parameters, quiet, collected);
       }
     }
     if (!context.monitor.keepSearching()) return SearchEnd::Stopped;
@@ -147,7 +149,7 @@ void forEachAnswerText(const Question& question, const Settings& settings,
   const Tables tables = buildTables(static_cast<int32_t>(question.parameters.size()));
   SearchMonitor monitor;  // nothing stops it, and it shows nothing
   ValueTexts texts(question.answer, f);
-  runSearchPass(question.parameters, {settings, tables, monitor}, texts);
+  runSearchPass(question.parameters, {settings, tables, monitor, 1, question.arithmetic}, texts);
 }
 
 }  // namespace generator

@@ -82,6 +82,7 @@ struct Question {
   std::vector<int32_t> parameters;
   int32_t answer = 0;
   int32_t exampleCount = 0;
+  Arithmetic arithmetic = Arithmetic::Float;  // of the passes that made it
   AnswerCollector collected;
 };
 

@@ -15,9 +15,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <limits>
+#include <optional>
 #include <map>
 #include <mutex>
 
+#include "generator/exact.h"
 #include "generator/orderings.h"
 #include "generator/parallel_pass.h"
 #include "generator/reduction.h"
@@ -329,7 +332,8 @@ class GroupingReducer final : public OrderingReducer {
                   std::shared_ptr<GroupingRenderer> renderer)
       : context_(context), collector_(collector), n_(n),
         rememberedTexts_(test == DuplicateTest::Derived ? 0 : kRememberedTexts), firstRows_(n),
-        accepted_(context.settings), leafValues_(static_cast<size_t>(n)),
+        accepted_(context.settings), exact_(context.arithmetic == Arithmetic::Exact),
+        leafValues_(static_cast<size_t>(n)), leafErrors_(static_cast<size_t>(n)),
         marks_(static_cast<size_t>(blockRows(context) + 63) / 64), freshRows_(static_cast<size_t>(blockRows(context))),
         found_(freshRows_.size()), rootValues_(freshRows_.size()),
         renderer_(std::move(renderer)) {
@@ -375,6 +379,10 @@ class GroupingReducer final : public OrderingReducer {
     if (node < n_) return &leafValues_[static_cast<size_t>(node)];
     return buffer_.data() + tree.steps[static_cast<size_t>(node - n_)].offset;
   }
+  const double* errorsOf(const Grouping& tree, int32_t node) const {
+    if (node < n_) return &leafErrors_[static_cast<size_t>(node)];
+    return errors_.data() + tree.steps[static_cast<size_t>(node - n_)].offset;
+  }
 
   // Fills the values of every inner step of the tree for every operator
   // choice inside it.
@@ -389,6 +397,82 @@ class GroupingReducer final : public OrderingReducer {
       double* out = buffer_.data() + node.offset;
       for (int64_t l = 0; l < leftCount; ++l, out += 4 * count) combine(left[l], right, count, out);
     }
+  }
+
+  // With exact arithmetic: the values of the inner steps as evaluate
+  // makes them, and their error bounds. A whole quotient of exact whole
+  // numbers is exact; a division by exactly zero is a NaN.
+  void evaluateWithErrors(const Grouping& tree) {
+    evaluate(tree);
+    errors_.resize(buffer_.size());
+    for (size_t i = 0; i + 1 < tree.steps.size(); ++i) {
+      const GroupingNode& node = tree.steps[i];
+      const double* left = valuesOf(tree, node.left);
+      const double* leftErrors = errorsOf(tree, node.left);
+      const double* right = valuesOf(tree, node.right);
+      const double* rightErrors = errorsOf(tree, node.right);
+      const int64_t count = int64_t{1} << (2 * node.rightGaps);
+      const int64_t rows = (int64_t{1} << (2 * node.leftGaps)) * 4 * count;
+      double* values = buffer_.data() + node.offset;
+      double* errors = errors_.data() + node.offset;
+      for (int64_t row = 0; row < rows; ++row) {
+        const int64_t l = row / (4 * count), op = (row / count) % 4, r = row % count;
+        errors[row] = stepError(op, left[l], leftErrors[l], right[r], rightErrors[r], values[row]);
+      }
+    }
+  }
+
+  // The error bound of a op b = value, which becomes NaN for a division by
+  // exactly zero and 0 where no bound holds.
+  static double stepError(int64_t op, double a, double ea, double b, double eb, double& value) {
+    constexpr double kExactLimit = 0x1p53;
+    if (ea != 0 || eb != 0) {
+      const double error = errorBound(op, a, ea, b, eb, value);
+      if (error >= kUntrusted) value = 0;
+      return error;
+    }
+    if (op != Divide) return (value < 0 ? -value : value) < kExactLimit ? 0 : errorBound(op, a, 0, b, 0, value);
+    if (b == 0) return value = std::numeric_limits<double>::quiet_NaN();
+    return static_cast<int64_t>(a) % static_cast<int64_t>(b) == 0 ? 0 : errorBound(op, a, 0, b, 0, value);
+  }
+
+  // With exact arithmetic, keeps of the marked rows of [begin, end) those
+  // whose value is exactly a whole number in range, and puts that number
+  // in their value's place.
+  void judgeExactly(const RootStep& root, const PreparedGrouping& prepared, int64_t begin, int64_t end) {
+    for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
+      uint64_t& word = marks_[static_cast<size_t>(w)];
+      for (uint64_t bits = word & candidateRows(begin / 64 + w); bits != 0; bits &= bits - 1) {
+        const int64_t p = begin + 64 * w + std::countr_zero(bits);
+        double& value = rootValues_[static_cast<size_t>(root.slotOf(p, begin, end))];
+        const std::optional<double> exact = exactValueOf(root, prepared, p, value);
+        if (exact) {
+          value = *exact;
+        } else {
+          word &= ~(uint64_t{1} << (p - begin - 64 * w));
+        }
+      }
+    }
+  }
+
+  // The exact value of row p, if a whole number in range: from the
+  // operands where they are exact whole numbers, else from the fractions.
+  std::optional<double> exactValueOf(const RootStep& root, const PreparedGrouping& prepared, int64_t p,
+                                     double value) const {
+    const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
+    if (root.leftErrors[l] != 0 || root.rightErrors[r] != 0) {
+      const auto low = static_cast<int32_t>(accepted_.low), high = static_cast<int32_t>(accepted_.high);
+      const std::optional<int32_t> whole = exactWholeValue(prepared.grouping(), p, leafValues_.data(), low, high);
+      if (whole) return *whole;
+      return std::nullopt;
+    }
+    if (((p >> root.countShift) & 3) == Divide) {
+      const auto a = static_cast<int64_t>(root.left[l]), b = static_cast<int64_t>(root.right[r]);
+      if (b == 0 || a % b != 0) return std::nullopt;
+      value = static_cast<double>(a / b);
+    }
+    if (!accepted_.accepts(value)) return std::nullopt;
+    return value;
   }
 
   // The four operators between a and each right value, in operator order.
@@ -414,9 +498,17 @@ class GroupingReducer final : public OrderingReducer {
   // stopped the search.
   bool collect(const PreparedGrouping& prepared, size_t walk) {
     const Grouping& tree = prepared.grouping();
-    evaluate(tree);
     const GroupingNode& top = tree.steps.back();
-    const RootStep root{valuesOf(tree, top.left), valuesOf(tree, top.right), 2 * top.rightGaps};
+    RootStep root{nullptr, nullptr, 2 * top.rightGaps};
+    if (exact_) {
+      evaluateWithErrors(tree);
+      root.leftErrors = errorsOf(tree, top.left);
+      root.rightErrors = errorsOf(tree, top.right);
+    } else {
+      evaluate(tree);
+    }
+    root.left = valuesOf(tree, top.left);
+    root.right = valuesOf(tree, top.right);
     const int64_t rows = context_.tables.operatorRows;
     const SharedTexts::Place* places = shared_ ? shared_->placesOf(walk) : nullptr;
     uint64_t* collected = collected_.data();
@@ -424,6 +516,7 @@ class GroupingReducer final : public OrderingReducer {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
       markAcceptedRows(root, begin, end, accepted_, marks_.data(), rootValues_.data());
+      if (exact_) judgeExactly(root, prepared, begin, end);
       const size_t fresh =
           places ? newRows(begin, end, [&](int64_t p) { return SharedTexts::collectsNewText(places[p], collected); })
                  : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
@@ -459,7 +552,8 @@ class GroupingReducer final : public OrderingReducer {
   // are few, and worked out again after.
   bool isNewText(const PreparedGrouping& prepared, int64_t p) {
     if (seen_.size() < rememberedTexts_) return seen_.insert(prepared.parenthesesOf(p), p);
-    return !earlierTwinAccepted(prepared.grouping(), prepared.row(), p, leafValues_.data(), accepted_, firstRows_);
+    return !earlierTwinAccepted(prepared.grouping(), prepared.row(), p, leafValues_.data(), accepted_, firstRows_,
+                                context_.arithmetic);
   }
 
   const SearchContext& context_;
@@ -470,7 +564,10 @@ class GroupingReducer final : public OrderingReducer {
   FirstRowFinder firstRows_;
   size_t walkIndex_ = 0;
   const AcceptedValues accepted_;
+  const bool exact_;
   std::vector<double> leafValues_;
+  std::vector<double> leafErrors_;  // with exact arithmetic: all 0
+  std::vector<double> errors_;      // with exact arithmetic: the inner steps' bounds
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;
   std::vector<int64_t> freshRows_;

@@ -146,7 +146,7 @@ class WorkerRecorder final : public SearchMonitor, public Collector {
 void work(Shared& shared, size_t worker, const ReducerMaker& makeReducer, const SearchContext& context) {
   try {
     WorkerRecorder recorder(shared, worker);
-    const SearchContext own{context.settings, context.tables, recorder, 1};
+    const SearchContext own{context.settings, context.tables, recorder, 1, context.arithmetic};
     const std::unique_ptr<OrderingReducer> reducer = makeReducer(own, recorder);
     while (true) {
       Task task;

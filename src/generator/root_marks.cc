@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cmath>
 
+#include "generator/exact.h"
 #include "generator/reduction.h"
 
 namespace generator {
@@ -46,6 +48,48 @@ constexpr double kRounder = 6755399441055744.0;
       for (int64_t i = 0; i < quarter; ++i) out[code * quarter + i] = op(left[i], right[i]);
     });
   }
+}
+
+// The error bounds of the values fillValues made, in the same places.
+[[gnu::always_inline]] inline void fillErrors(const RootStep& root, int64_t first, int64_t length,
+                                              const double* values, double* out) {
+  const int64_t count = root.count();
+  const int64_t firstLeft = first >> (root.countShift + 2);
+  if (count >= kChunk) {
+    const int64_t op = (first >> root.countShift) & 3;
+    const int64_t r0 = first & (count - 1);
+    for (int64_t i = 0; i < kChunk; ++i) {
+      out[i] = errorBound(op, root.left[firstLeft], root.leftErrors[firstLeft], root.right[r0 + i],
+                          root.rightErrors[r0 + i], values[i]);
+    }
+    return;
+  }
+  const int64_t quarter = length / 4;
+  for (int64_t code = 0; code < 4; ++code) {
+    for (int64_t i = 0; i < quarter; ++i) {
+      const int64_t l = firstLeft + (i >> root.countShift);
+      const int64_t r = i & (count - 1);
+      out[code * quarter + i] = errorBound(code, root.left[l], root.leftErrors[l], root.right[r],
+                                           root.rightErrors[r], values[code * quarter + i]);
+    }
+  }
+}
+
+// Marks, in fillValues' places, the values that may be exactly a whole
+// number in range: a whole number in range lies within their bound.
+[[gnu::always_inline]] inline uint64_t exactCandidates(const RootStep& root, int64_t first, int64_t length,
+                                                       const double* values, const AcceptedValues& accepted) {
+  double errors[kChunk];
+  fillErrors(root, first, length, values, errors);
+  uint64_t bits = 0;
+  for (int64_t i = 0; i < length; ++i) {
+    const double error = errors[i];
+    const double value = error >= kUntrusted ? 0 : values[i];
+    const double low = value - error, high = value + error;
+    const bool candidate = high >= accepted.low && low <= accepted.high && std::floor(high) >= std::ceil(low);
+    bits |= uint64_t{candidate} << i;
+  }
+  return bits;
 }
 
 // Where fillValues put the values operator by operator: the rows of
@@ -90,7 +134,11 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    for (int64_t i = 0; i < length; ++i) bits |= uint64_t{accepted.accepts(values[i])} << i;
+    if (root.leftErrors != nullptr) {
+      bits = exactCandidates(root, first, length, values, accepted);
+    } else {
+      for (int64_t i = 0; i < length; ++i) bits |= uint64_t{accepted.accepts(values[i])} << i;
+    }
     *words++ = root.count() >= kChunk ? bits : inRowOrderPortable(bits, root, length);
   }
 }
@@ -106,13 +154,14 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    for (int64_t i = 0; i < length; i += 4) {
+    for (int64_t i = 0; i < length && root.leftErrors == nullptr; i += 4) {
       const __m256d x = _mm256_loadu_pd(values + i);
       const __m256d whole = _mm256_sub_pd(_mm256_add_pd(x, rounder), rounder);
       const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(x, low, _CMP_GE_OQ), _mm256_cmp_pd(x, high, _CMP_LE_OQ));
       const __m256d pass = _mm256_and_pd(inRange, _mm256_cmp_pd(whole, x, _CMP_EQ_OQ));
       bits |= static_cast<uint64_t>(_mm256_movemask_pd(pass)) << i;
     }
+    if (root.leftErrors != nullptr) bits = exactCandidates(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }
@@ -128,7 +177,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    for (int64_t i = 0; i < length; i += 8) {
+    for (int64_t i = 0; i < length && root.leftErrors == nullptr; i += 8) {
       const __m512d x = _mm512_loadu_pd(values + i);
       const __m512d whole = _mm512_sub_pd(_mm512_add_pd(x, rounder), rounder);
       __mmask8 pass = _mm512_cmp_pd_mask(x, low, _CMP_GE_OQ);
@@ -136,6 +185,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
       pass = _mm512_mask_cmp_pd_mask(pass, whole, x, _CMP_EQ_OQ);
       bits |= static_cast<uint64_t>(pass) << i;
     }
+    if (root.leftErrors != nullptr) bits = exactCandidates(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }

@@ -30,6 +30,11 @@ class SearchMonitor {
   virtual bool keepSearching() { return true; }
 };
 
+// How a pass judges the final values: by their doubles, one rounding per
+// operation, or by their exact rational values, when no divisor in the
+// expression is exactly zero.
+enum class Arithmetic { Float, Exact };
+
 // Everything a pass reads besides the parameters.
 struct SearchContext {
   const Settings& settings;
@@ -37,6 +42,7 @@ struct SearchContext {
   SearchMonitor& monitor;
   // Threads that reduce orderings; 1 reduces them on the calling thread.
   int32_t workers = 1;
+  Arithmetic arithmetic = Arithmetic::Float;
 };
 
 enum class SearchEnd { Completed, Stopped };

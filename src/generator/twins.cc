@@ -103,11 +103,12 @@ class TwinSearch {
 }  // namespace
 
 bool earlierTwinAccepted(const Grouping& grouping, int64_t firstRow, int64_t operatorRow,
-                         const double* leafValues, const AcceptedValues& accepted, const FirstRowFinder& rows) {
+                         const double* leafValues, const AcceptedValues& accepted, const FirstRowFinder& rows,
+                         Arithmetic arithmetic) {
   TwinSearch search(grouping, operatorRow, leafValues);
   auto earlierAccepted = [&](uint64_t key, double value) {
     const int64_t row = rows.firstRowOf(key);
-    return row >= 0 && row < firstRow && accepted.accepts(value);
+    return row >= 0 && row < firstRow && (arithmetic == Arithmetic::Exact || accepted.accepts(value));
   };
   return search.forEachTwin(earlierAccepted);
 }

@@ -20,8 +20,11 @@ namespace generator {
 
 // Whether a grouping met before this one in the walk writes the same text
 // for the operator row with a value that the settings accept. The values
-// are recomputed one double operation a step, as the search makes them.
+// are recomputed one double operation a step, as the search makes them;
+// with exact arithmetic, texts that are the same have the same value, and
+// any earlier grouping that writes it counts.
 bool earlierTwinAccepted(const Grouping& grouping, int64_t firstRow, int64_t operatorRow,
-                         const double* leafValues, const AcceptedValues& accepted, const FirstRowFinder& rows);
+                         const double* leafValues, const AcceptedValues& accepted, const FirstRowFinder& rows,
+                         Arithmetic arithmetic);
 
 }  // namespace generator

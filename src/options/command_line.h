@@ -32,6 +32,8 @@ inline constexpr OptionName kMaxAbsValue{'a', "max-abs", true};
 inline constexpr OptionName kParameterCount{'p', "parameters", true};
 inline constexpr OptionName kCandidateCount{'n', "candidates", true};
 inline constexpr OptionName kJobs{'j', "jobs", true};
+inline constexpr OptionName kExact{'\0', "exact", false};
+inline constexpr OptionName kFloat{'\0', "float", false};
 inline constexpr OptionName kHelp{'h', "help", false};
 inline constexpr OptionName kVersion{'\0', "version", false};
 

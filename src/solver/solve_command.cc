@@ -31,6 +31,10 @@ constexpr char kUsage[] =
     "  -a, --max-abs N          largest magnitude of a value (default 100)\n"
     "  -t, --target N           print only the expressions whose value is N\n"
     "      --count              print only a summary line (with -t, the count of N)\n"
+    "      --exact              judge values exactly, as fractions, and reject any\n"
+    "                           division by zero (the default): 8/(3-8/3) = 24\n"
+    "      --float              judge values by their doubles, one rounding per\n"
+    "                           operation, as the game does by default\n"
     "  -j, --jobs N             search on N threads (default: every processor the\n"
     "                           command may use, by its CPU affinity and cgroup quota)\n"
     "  -h, --help               show this help\n"
@@ -40,13 +44,18 @@ constexpr options::OptionName kTarget{'t', "target", true};
 constexpr options::OptionName kCount{'\0', "count", false};
 constexpr options::OptionName kOptions[] = {
     options::kOrderSwap, options::kComputerOperator, options::kAllowNegative, options::kIncludesMulDiv,
-    options::kMaxAbsValue, kTarget, kCount, options::kJobs, options::kHelp, options::kVersion};
+    options::kMaxAbsValue, kTarget, kCount, options::kExact, options::kFloat, options::kJobs, options::kHelp,
+    options::kVersion};
 
 // Applies one option of arithsolve's; false with error set for a bad value.
 bool applyOption(const options::GivenOption& option, SolveOptions& result, std::string& error) {
   if (option.is(options::kHelp)) return result.help = true;
   if (option.is(options::kVersion)) return result.version = true;
   if (option.is(kCount)) return result.countOnly = true;
+  if (option.is(options::kExact) || option.is(options::kFloat)) {
+    result.arithmetic = option.is(options::kExact) ? generator::Arithmetic::Exact : generator::Arithmetic::Float;
+    return true;
+  }
   if (option.is(options::kJobs)) return (result.jobs = options::parseJobs(option, error)).has_value();
   if (!option.is(kTarget)) return options::applySetting(option, result.settings, error);
   result.target = options::parseInt32(option.value);
@@ -155,7 +164,7 @@ void solve(const SolveOptions& options, const SolveOutput& output) {
                        output.out);
   SolveCollector collector(options, output, progress);
   const int32_t workers = options.jobs.value_or(generator::availableProcessors());
-  generator::runSearchPass(options.numbers, {options.settings, tables, monitor, workers}, collector);
+  generator::runSearchPass(options.numbers, {options.settings, tables, monitor, workers, options.arithmetic}, collector);
   collector.finish();
   output.out.flush();
 }

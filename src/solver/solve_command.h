@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/search.h"
 #include "generator/settings.h"
 
 namespace solver {
@@ -18,6 +19,7 @@ struct SolveOptions {
   std::vector<int32_t> numbers;
   std::optional<int32_t> target;
   std::optional<int32_t> jobs;  // threads of the search; all processors when unset
+  generator::Arithmetic arithmetic = generator::Arithmetic::Exact;
   bool countOnly = false;
   bool help = false;
   bool version = false;
