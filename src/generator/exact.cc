@@ -13,22 +13,17 @@ namespace {
 
 std::atomic<bool> bigOnly{false};
 
-// A fraction in lowest terms with a positive denominator; the operations
-// return nothing where a part would overflow, or for a zero divisor
-// (told apart by the caller).
-struct SmallFraction {
-  int64_t num;
-  int64_t den;
 
-  static std::optional<SmallFraction> reduced(int64_t num, int64_t den) {
-    if (num == INT64_MIN || den == INT64_MIN) return std::nullopt;
-    if (den < 0) num = -num, den = -den;
-    const int64_t g = std::gcd(num, den);
-    return SmallFraction{num / g, den / g};
-  }
-};
+std::optional<Fraction> reduced(int64_t num, int64_t den) {
+  if (num == INT64_MIN || den == INT64_MIN) return std::nullopt;
+  if (den < 0) num = -num, den = -den;
+  const int64_t g = std::gcd(num, den);
+  return Fraction{num / g, den / g};
+}
 
-std::optional<SmallFraction> combine(int32_t op, SmallFraction a, SmallFraction b) {
+}  // namespace
+
+std::optional<Fraction> combineFractions(int64_t op, Fraction a, Fraction b) {
   int64_t x = 0, y = 0, num = 0, den = 0;
   switch (op) {
     case Add:
@@ -39,7 +34,7 @@ std::optional<SmallFraction> combine(int32_t op, SmallFraction a, SmallFraction 
         return std::nullopt;
       }
       if (op == Add ? __builtin_add_overflow(x, y, &num) : __builtin_sub_overflow(x, y, &num)) return std::nullopt;
-      return SmallFraction::reduced(num, den);
+      return reduced(num, den);
     }
     case Multiply: {
       // Denominators are at least 1, so neither divisor is zero.
@@ -47,14 +42,16 @@ std::optional<SmallFraction> combine(int32_t op, SmallFraction a, SmallFraction 
       if (__builtin_mul_overflow(a.num / g1, b.num / g2, &num) || __builtin_mul_overflow(a.den / g2, b.den / g1, &den)) {
         return std::nullopt;
       }
-      return SmallFraction::reduced(num, den);
+      return reduced(num, den);
     }
-    default: {  // b.num is not zero here, and no part is INT64_MIN
-      const SmallFraction reciprocal = b.num < 0 ? SmallFraction{-b.den, -b.num} : SmallFraction{b.den, b.num};
-      return combine(Multiply, a, reciprocal);
+    default: {
+      const Fraction reciprocal = b.num < 0 ? Fraction{-b.den, -b.num} : Fraction{b.den, b.num};
+      return combineFractions(Multiply, a, reciprocal);
     }
   }
 }
+
+namespace {
 
 // The steps of one expression, each with its operator.
 struct Steps {
@@ -71,15 +68,14 @@ enum class Outcome { Whole, NotAccepted, Overflow };
 
 // The evaluation in 64-bit fractions.
 Outcome evaluateSmall(const Grouping& grouping, const Steps& steps, const double* leaves, int64_t& whole) {
-  std::vector<SmallFraction> values(grouping.steps.size());
+  std::vector<Fraction> values(grouping.steps.size());
   auto valueOf = [&](int32_t node) {
-    return node < steps.n ? SmallFraction{static_cast<int64_t>(leaves[node]), 1}
-                          : values[static_cast<size_t>(node - steps.n)];
+    return node < steps.n ? Fraction{static_cast<int64_t>(leaves[node]), 1} : values[static_cast<size_t>(node - steps.n)];
   };
   for (size_t i = 0; i < grouping.steps.size(); ++i) {
-    const SmallFraction b = valueOf(grouping.steps[i].right);
+    const Fraction b = valueOf(grouping.steps[i].right);
     if (steps.ops[i] == Divide && b.num == 0) return Outcome::NotAccepted;
-    const auto result = combine(steps.ops[i], valueOf(grouping.steps[i].left), b);
+    const auto result = combineFractions(steps.ops[i], valueOf(grouping.steps[i].left), b);
     if (!result) return Outcome::Overflow;
     values[i] = *result;
   }
@@ -139,5 +135,6 @@ std::optional<int32_t> exactWholeValue(const Grouping& grouping, int64_t operato
 }
 
 void useBigRationalsOnly(bool only) { bigOnly.store(only, std::memory_order_relaxed); }
+bool bigRationalsOnly() { return bigOnly.load(std::memory_order_relaxed); }
 
 }  // namespace generator

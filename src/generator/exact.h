@@ -45,6 +45,17 @@ inline constexpr double kUntrusted = 0x1p1000;
   return bound > kUntrusted ? kUntrusted : bound;
 }
 
+// A fraction in lowest terms with a positive denominator, neither part
+// INT64_MIN.
+struct Fraction {
+  int64_t num;
+  int64_t den;
+};
+
+// a op b, or nothing where a part would not fit; b is not zero for a
+// division.
+std::optional<Fraction> combineFractions(int64_t op, Fraction a, Fraction b);
+
 // The value of the grouping's expression for the operator row over the
 // leaf values (whole numbers), when it is exactly a whole number within
 // [low, high] and no division in it has a divisor of exactly zero.
@@ -54,5 +65,6 @@ std::optional<int32_t> exactWholeValue(const Grouping& grouping, int64_t operato
 // Makes exactWholeValue use GMP's rationals from the start, so that tests
 // reach that path with small numbers too.
 void useBigRationalsOnly(bool only);
+bool bigRationalsOnly();
 
 }  // namespace generator

@@ -405,18 +405,22 @@ class GroupingReducer final : public OrderingReducer {
   void evaluateWithErrors(const Grouping& tree) {
     evaluate(tree);
     errors_.resize(buffer_.size());
+    fractions_.resize(buffer_.size());
+    exactness_.resize(buffer_.size());
+    fractionStamps_.resize(buffer_.size());
+    ++stamp_;
     for (size_t i = 0; i + 1 < tree.steps.size(); ++i) {
       const GroupingNode& node = tree.steps[i];
       const double* left = valuesOf(tree, node.left);
       const double* leftErrors = errorsOf(tree, node.left);
       const double* right = valuesOf(tree, node.right);
       const double* rightErrors = errorsOf(tree, node.right);
-      const int64_t count = int64_t{1} << (2 * node.rightGaps);
-      const int64_t rows = (int64_t{1} << (2 * node.leftGaps)) * 4 * count;
+      const int32_t countShift = 2 * node.rightGaps;
+      const int64_t rows = int64_t{1} << (2 * node.leftGaps + 2 + countShift);
       double* values = buffer_.data() + node.offset;
       double* errors = errors_.data() + node.offset;
       for (int64_t row = 0; row < rows; ++row) {
-        const int64_t l = row / (4 * count), op = (row / count) % 4, r = row % count;
+        const int64_t l = row >> (countShift + 2), op = (row >> countShift) & 3, r = row & ((1 << countShift) - 1);
         errors[row] = stepError(op, left[l], leftErrors[l], right[r], rightErrors[r], values[row]);
       }
     }
@@ -456,23 +460,76 @@ class GroupingReducer final : public OrderingReducer {
   }
 
   // The exact value of row p, if a whole number in range: from the
-  // operands where they are exact whole numbers, else from the fractions.
+  // operands where they are exact whole numbers, else from their fractions,
+  // and in GMP's rationals where those do not fit 64 bits.
   std::optional<double> exactValueOf(const RootStep& root, const PreparedGrouping& prepared, int64_t p,
-                                     double value) const {
+                                     double value) {
     const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
+    const auto op = static_cast<int32_t>((p >> root.countShift) & 3);
     if (root.leftErrors[l] != 0 || root.rightErrors[r] != 0) {
-      const auto low = static_cast<int32_t>(accepted_.low), high = static_cast<int32_t>(accepted_.high);
-      const std::optional<int32_t> whole = exactWholeValue(prepared.grouping(), p, leafValues_.data(), low, high);
-      if (whole) return *whole;
-      return std::nullopt;
+      const Grouping& tree = prepared.grouping();
+      const GroupingNode& top = tree.steps.back();
+      Fraction a{}, b{};
+      const Exactness left = bigRationalsOnly() ? Exactness::TooLarge : fractionOf(tree, top.left, l, a);
+      const Exactness right = left == Exactness::TooLarge ? left : fractionOf(tree, top.right, r, b);
+      if (left == Exactness::DividesByZero || right == Exactness::DividesByZero) return std::nullopt;
+      std::optional<Fraction> result;
+      if (left == Exactness::Known && right == Exactness::Known) {
+        if (op == Divide && b.num == 0) return std::nullopt;
+        result = combineFractions(op, a, b);
+      }
+      if (!result) {
+        const auto low = static_cast<int32_t>(accepted_.low), high = static_cast<int32_t>(accepted_.high);
+        const std::optional<int32_t> whole = exactWholeValue(tree, p, leafValues_.data(), low, high);
+        if (whole) return *whole;
+        return std::nullopt;
+      }
+      if (result->den != 1 || result->num < accepted_.low || result->num > accepted_.high) return std::nullopt;
+      return static_cast<double>(result->num);
     }
-    if (((p >> root.countShift) & 3) == Divide) {
+    if (op == Divide) {
       const auto a = static_cast<int64_t>(root.left[l]), b = static_cast<int64_t>(root.right[r]);
       if (b == 0 || a % b != 0) return std::nullopt;
       value = static_cast<double>(a / b);
     }
     if (!accepted_.accepts(value)) return std::nullopt;
     return value;
+  }
+
+  enum class Exactness : uint8_t { Known, DividesByZero, TooLarge };
+
+  // The exact value of value `index` of a node of the tree as a fraction,
+  // worked out once per grouping and kept.
+  Exactness fractionOf(const Grouping& tree, int32_t node, int64_t index, Fraction& fraction) {
+    const double error = errorsOf(tree, node)[index];
+    if (error == 0) {
+      fraction = {static_cast<int64_t>(valuesOf(tree, node)[index]), 1};
+      return Exactness::Known;
+    }
+    if (error != error) return Exactness::DividesByZero;  // a NaN
+    const GroupingNode& step = tree.steps[static_cast<size_t>(node - n_)];
+    const auto slot = static_cast<size_t>(step.offset + index);
+    if (fractionStamps_[slot] != stamp_) {
+      fractionStamps_[slot] = stamp_;
+      exactness_[slot] = combineExactly(tree, step, index, fractions_[slot]);
+    }
+    fraction = fractions_[slot];
+    return exactness_[slot];
+  }
+
+  Exactness combineExactly(const Grouping& tree, const GroupingNode& step, int64_t index, Fraction& fraction) {
+    const int32_t countShift = 2 * step.rightGaps;
+    const int64_t op = (index >> countShift) & 3;
+    Fraction a{}, b{};
+    const Exactness left = fractionOf(tree, step.left, index >> (countShift + 2), a);
+    if (left != Exactness::Known) return left;
+    const Exactness right = fractionOf(tree, step.right, index & ((int64_t{1} << countShift) - 1), b);
+    if (right != Exactness::Known) return right;
+    if (op == Divide && b.num == 0) return Exactness::DividesByZero;
+    const std::optional<Fraction> result = combineFractions(op, a, b);
+    if (!result) return Exactness::TooLarge;
+    fraction = *result;
+    return Exactness::Known;
   }
 
   // The four operators between a and each right value, in operator order.
@@ -568,6 +625,12 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<double> leafValues_;
   std::vector<double> leafErrors_;  // with exact arithmetic: all 0
   std::vector<double> errors_;      // with exact arithmetic: the inner steps' bounds
+  // With exact arithmetic, the inner steps' fractions worked out for this
+  // grouping: those whose stamp is stamp_.
+  std::vector<Fraction> fractions_;
+  std::vector<Exactness> exactness_;
+  std::vector<uint32_t> fractionStamps_;
+  uint32_t stamp_ = 0;
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;
   std::vector<int64_t> freshRows_;

@@ -75,6 +75,19 @@ constexpr double kRounder = 6755399441055744.0;
   }
 }
 
+// Whether the operands of a chunk's rows are all exact whole numbers.
+[[gnu::always_inline]] inline bool exactOperands(const RootStep& root, int64_t first, int64_t length) {
+  const int64_t count = root.count();
+  const int64_t firstLeft = first >> (root.countShift + 2);
+  const int64_t lefts = count >= kChunk ? 1 : length / (4 * count);
+  const double* right = root.rightErrors + (count >= kChunk ? (first & (count - 1)) : 0);
+  const int64_t rights = count >= kChunk ? kChunk : count;
+  double any = 0;
+  for (int64_t l = 0; l < lefts; ++l) any += root.leftErrors[firstLeft + l];
+  for (int64_t r = 0; r < rights; ++r) any += right[r];
+  return any == 0;  // bounds are never negative; a NaN is not 0
+}
+
 // Marks, in fillValues' places, the values that may be exactly a whole
 // number in range: a whole number in range lies within their bound.
 [[gnu::always_inline]] inline uint64_t exactCandidates(const RootStep& root, int64_t first, int64_t length,
@@ -134,7 +147,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    if (root.leftErrors != nullptr) {
+    if (root.leftErrors != nullptr && !exactOperands(root, first, length)) {
       bits = exactCandidates(root, first, length, values, accepted);
     } else {
       for (int64_t i = 0; i < length; ++i) bits |= uint64_t{accepted.accepts(values[i])} << i;
@@ -154,14 +167,15 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    for (int64_t i = 0; i < length && root.leftErrors == nullptr; i += 4) {
+    const bool bounded = root.leftErrors != nullptr && !exactOperands(root, first, length);
+    for (int64_t i = 0; i < length && !bounded; i += 4) {
       const __m256d x = _mm256_loadu_pd(values + i);
       const __m256d whole = _mm256_sub_pd(_mm256_add_pd(x, rounder), rounder);
       const __m256d inRange = _mm256_and_pd(_mm256_cmp_pd(x, low, _CMP_GE_OQ), _mm256_cmp_pd(x, high, _CMP_LE_OQ));
       const __m256d pass = _mm256_and_pd(inRange, _mm256_cmp_pd(whole, x, _CMP_EQ_OQ));
       bits |= static_cast<uint64_t>(_mm256_movemask_pd(pass)) << i;
     }
-    if (root.leftErrors != nullptr) bits = exactCandidates(root, first, length, values, accepted);
+    if (bounded) bits = exactCandidates(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }
@@ -177,7 +191,8 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    for (int64_t i = 0; i < length && root.leftErrors == nullptr; i += 8) {
+    const bool bounded = root.leftErrors != nullptr && !exactOperands(root, first, length);
+    for (int64_t i = 0; i < length && !bounded; i += 8) {
       const __m512d x = _mm512_loadu_pd(values + i);
       const __m512d whole = _mm512_sub_pd(_mm512_add_pd(x, rounder), rounder);
       __mmask8 pass = _mm512_cmp_pd_mask(x, low, _CMP_GE_OQ);
@@ -185,7 +200,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
       pass = _mm512_mask_cmp_pd_mask(pass, whole, x, _CMP_EQ_OQ);
       bits |= static_cast<uint64_t>(pass) << i;
     }
-    if (root.leftErrors != nullptr) bits = exactCandidates(root, first, length, values, accepted);
+    if (bounded) bits = exactCandidates(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }
