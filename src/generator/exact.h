@@ -29,20 +29,22 @@ inline constexpr double kUntrusted = 0x1p1000;
   constexpr double kRounding = 0x1p-53;
   constexpr double kWiden = 1 + 0x1p-40;
   const double absA = a < 0 ? -a : a, absB = b < 0 ? -b : b, absR = r < 0 ? -r : r;
-  // An operand without a bound gives none; a NaN stays one.
-  if (!(ea < kUntrusted && eb < kUntrusted)) return ea + eb + kUntrusted;
+  // Without branches, so that loops over many values use vector units.
   double bound = 0;
   switch (op) {
     case 0:
     case 1: bound = ea + eb; break;
     case 2: bound = absA * eb + absB * ea + ea * eb; break;
-    default:
-      if (!(absB > eb)) return kUntrusted;
-      bound = (absA * eb + absB * ea) / (absB * (absB - eb));
+    default: {
+      const double quotient = (absA * eb + absB * ea) / (absB * (absB - eb));
+      bound = absB > eb ? quotient : kUntrusted;  // a divisor whose bound includes zero
       break;
+    }
   }
   bound = (bound + absR * kRounding) * kWiden;
-  return bound > kUntrusted ? kUntrusted : bound;
+  bound = bound > kUntrusted ? kUntrusted : bound;
+  // An operand without a bound gives none; a NaN stays one.
+  return ea < kUntrusted && eb < kUntrusted ? bound : ea + eb + kUntrusted;
 }
 
 // A fraction in lowest terms with a positive denominator, neither part

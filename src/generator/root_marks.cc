@@ -94,13 +94,70 @@ constexpr double kRounder = 6755399441055744.0;
                                                        const double* values, const AcceptedValues& accepted) {
   double errors[kChunk];
   fillErrors(root, first, length, values, errors);
-  uint64_t bits = 0;
+  // The nearest whole number is the one to test where the bound is below
+  // 1/2; beyond that, any overlap with the range holds one.
+  bool candidate[kChunk];
   for (int64_t i = 0; i < length; ++i) {
     const double error = errors[i];
     const double value = error >= kUntrusted ? 0 : values[i];
-    const double low = value - error, high = value + error;
-    const bool candidate = high >= accepted.low && low <= accepted.high && std::floor(high) >= std::ceil(low);
-    bits |= uint64_t{candidate} << i;
+    const double offWhole = value - ((value + kRounder) - kRounder);
+    const bool near = error >= 0.5 || (offWhole < 0 ? -offWhole : offWhole) <= error;
+    candidate[i] = value + error >= accepted.low && value - error <= accepted.high && near;
+  }
+  uint64_t bits = 0;
+  for (int64_t i = 0; i < length; ++i) bits |= uint64_t{candidate[i]} << i;
+  return bits;
+}
+
+// Four and eight doubles, for AVX2 and AVX-512.
+typedef double FourDoubles __attribute__((vector_size(32)));
+typedef double EightDoubles __attribute__((vector_size(64)));
+
+// exactCandidates on vector units of Doubles, where an operator's rows in
+// the chunk fill whole vectors.
+template <typename Doubles>
+[[gnu::always_inline]] inline uint64_t exactCandidatesOnVectors(const RootStep& root, int64_t first, int64_t length,
+                                                                const double* values,
+                                                                const AcceptedValues& accepted) {
+  constexpr int kLanes = sizeof(Doubles) / sizeof(double);
+  const int64_t count = root.count();
+  const int64_t quarter = count >= kChunk ? kChunk : length / 4;  // rows of one operator
+  if (quarter % kLanes != 0) return exactCandidates(root, first, length, values, accepted);
+  // The operands of each operator's rows, as fillValues pairs them.
+  const int64_t firstLeft = first >> (root.countShift + 2);
+  const int64_t r0 = count >= kChunk ? (first & (count - 1)) : 0;
+  alignas(64) double a[kChunk], ea[kChunk], b[kChunk], eb[kChunk];
+  for (int64_t i = 0; i < quarter; ++i) {
+    const int64_t l = count >= kChunk ? firstLeft : firstLeft + (i >> root.countShift);
+    const int64_t r = count >= kChunk ? r0 + i : (i & (count - 1));
+    a[i] = root.left[l], ea[i] = root.leftErrors[l], b[i] = root.right[r], eb[i] = root.rightErrors[r];
+  }
+  const Doubles untrusted = Doubles{} + kUntrusted, zero = Doubles{}, half = zero + 0.5;
+  const Doubles low = zero + accepted.low, high = zero + accepted.high;
+  uint64_t bits = 0;
+  for (int64_t start = 0; start < length; start += quarter) {
+    const int64_t op = count >= kChunk ? (first >> root.countShift) & 3 : start / quarter;
+    for (int64_t i = 0; i < quarter; i += kLanes) {
+      Doubles A, EA, B, EB, R;
+      __builtin_memcpy(&A, a + i, sizeof A);
+      __builtin_memcpy(&EA, ea + i, sizeof EA);
+      __builtin_memcpy(&B, b + i, sizeof B);
+      __builtin_memcpy(&EB, eb + i, sizeof EB);
+      __builtin_memcpy(&R, values + start + i, sizeof R);
+      const Doubles absA = A < zero ? -A : A, absB = B < zero ? -B : B, absR = R < zero ? -R : R;
+      Doubles bound = EA + EB;
+      if (op == Multiply) bound = absA * EB + absB * EA + EA * EB;
+      if (op == Divide) bound = absB > EB ? (absA * EB + absB * EA) / (absB * (absB - EB)) : untrusted;
+      bound = (bound + absR * 0x1p-53) * (1 + 0x1p-40);
+      bound = bound > untrusted ? untrusted : bound;
+      bound = (EA < untrusted) & (EB < untrusted) ? bound : EA + EB + kUntrusted;
+      const Doubles value = bound >= untrusted ? zero : R;
+      Doubles offWhole = value - ((value + kRounder) - kRounder);
+      offWhole = offWhole < zero ? -offWhole : offWhole;
+      const auto candidate =
+          (value + bound >= low) & (value - bound <= high) & ((bound >= half) | (offWhole <= bound));
+      for (int k = 0; k < kLanes; ++k) bits |= uint64_t{candidate[k] != 0} << (start + i + k);
+    }
   }
   return bits;
 }
@@ -175,7 +232,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
       const __m256d pass = _mm256_and_pd(inRange, _mm256_cmp_pd(whole, x, _CMP_EQ_OQ));
       bits |= static_cast<uint64_t>(_mm256_movemask_pd(pass)) << i;
     }
-    if (bounded) bits = exactCandidates(root, first, length, values, accepted);
+    if (bounded) bits = exactCandidatesOnVectors<FourDoubles>(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }
@@ -200,7 +257,7 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
       pass = _mm512_mask_cmp_pd_mask(pass, whole, x, _CMP_EQ_OQ);
       bits |= static_cast<uint64_t>(pass) << i;
     }
-    if (bounded) bits = exactCandidates(root, first, length, values, accepted);
+    if (bounded) bits = exactCandidatesOnVectors<EightDoubles>(root, first, length, values, accepted);
     *words++ = root.count() >= kChunk ? bits : inRowOrderBmi2(bits, root, length, firstRows);
   }
 }
