@@ -44,7 +44,7 @@ TEST(Solve, MatchesTheGamesSearchForEverySwitch) {
   for (int bits = 0; bits < 16; ++bits) {
     generator::Settings settings;
     settings.maxAbsValue = 40;
-    std::vector<std::string> args = {"--max-abs", "40"};
+    std::vector<std::string> args = {"--float", "--max-abs", "40"};
     auto flag = [&](int bit, bool& field, const char* option) {
       if (!(bits & bit)) return;
       field = true;
