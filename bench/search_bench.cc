@@ -1,5 +1,6 @@
 // One search pass by each engine: the step-by-step reference and the fast
-// search, over the same numbers, with and without reordering.
+// search, over the same numbers, with and without reordering; the fast one
+// also with exact arithmetic.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -28,11 +29,12 @@ struct Case {
   generator::SearchMonitor monitor;  // shows nothing, never stops
 };
 
-void searchPass(benchmark::State& state, generator::SearchEngine engine) {
+void searchPass(benchmark::State& state, generator::SearchEngine engine,
+                generator::Arithmetic arithmetic = generator::Arithmetic::Float) {
   Case c(state);
   generator::AnswerCollector collector(c.settings);
   for (auto _ : state) {
-    engine(c.parameters, {c.settings, c.tables, c.monitor}, collector);
+    engine(c.parameters, {c.settings, c.tables, c.monitor, 1, arithmetic}, collector);
     benchmark::DoNotOptimize(collector.collectedCount());
   }
   state.counters["collected"] = static_cast<double>(collector.collectedCount());
@@ -58,6 +60,9 @@ void PeakMemory(benchmark::State& state) {
 
 void Reference(benchmark::State& state) { searchPass(state, generator::runSearchPassReference); }
 void Fast(benchmark::State& state) { searchPass(state, generator::runSearchPass); }
+void FastExact(benchmark::State& state) {
+  searchPass(state, generator::runSearchPass, generator::Arithmetic::Exact);
+}
 
 // Arguments: parameter count, reordering. The reference only where one
 // pass takes less than a minute.
@@ -67,6 +72,9 @@ BENCHMARK(Fast) SEARCH_CASES->Unit(benchmark::kMillisecond);
 BENCHMARK(Reference)->Args({6, 1})->Args({7, 0})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(Fast)->Args({6, 1})->Args({7, 0})->Unit(benchmark::kMillisecond);
 BENCHMARK(Fast)->Args({7, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
+// Exact arithmetic beside the doubles above.
+BENCHMARK(FastExact)->Args({6, 0})->Args({6, 1})->Args({7, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(FastExact)->Args({7, 1})->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory)->Args({6, 0})->Args({6, 1})->Args({7, 0})->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(PeakMemory)->Args({7, 1})->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -561,6 +561,10 @@ class GroupingReducer final : public OrderingReducer {
       evaluateWithErrors(tree);
       root.leftErrors = errorsOf(tree, top.left);
       root.rightErrors = errorsOf(tree, top.right);
+      const int64_t count = root.count(), blocks = (count + 63) / 64;
+      exactRights_.assign(static_cast<size_t>(blocks), 1);
+      for (int64_t r = 0; r < count; ++r) exactRights_[static_cast<size_t>(r / 64)] &= root.rightErrors[r] == 0;
+      root.exactRights = exactRights_.data();
     } else {
       evaluate(tree);
     }
@@ -630,6 +634,7 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<Fraction> fractions_;
   std::vector<Exactness> exactness_;
   std::vector<uint32_t> fractionStamps_;
+  std::vector<uint8_t> exactRights_;  // the root's, as RootStep::exactRights
   uint32_t stamp_ = 0;
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;

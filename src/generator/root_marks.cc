@@ -80,11 +80,9 @@ constexpr double kRounder = 6755399441055744.0;
   const int64_t count = root.count();
   const int64_t firstLeft = first >> (root.countShift + 2);
   const int64_t lefts = count >= kChunk ? 1 : length / (4 * count);
-  const double* right = root.rightErrors + (count >= kChunk ? (first & (count - 1)) : 0);
-  const int64_t rights = count >= kChunk ? kChunk : count;
+  if (!root.exactRights[count >= kChunk ? (first & (count - 1)) / kChunk : 0]) return false;
   double any = 0;
   for (int64_t l = 0; l < lefts; ++l) any += root.leftErrors[firstLeft + l];
-  for (int64_t r = 0; r < rights; ++r) any += right[r];
   return any == 0;  // bounds are never negative; a NaN is not 0
 }
 
@@ -125,12 +123,19 @@ template <typename Doubles>
   if (quarter % kLanes != 0) return exactCandidates(root, first, length, values, accepted);
   // The operands of each operator's rows, as fillValues pairs them.
   const int64_t firstLeft = first >> (root.countShift + 2);
-  const int64_t r0 = count >= kChunk ? (first & (count - 1)) : 0;
   alignas(64) double a[kChunk], ea[kChunk], b[kChunk], eb[kChunk];
-  for (int64_t i = 0; i < quarter; ++i) {
-    const int64_t l = count >= kChunk ? firstLeft : firstLeft + (i >> root.countShift);
-    const int64_t r = count >= kChunk ? r0 + i : (i & (count - 1));
-    a[i] = root.left[l], ea[i] = root.leftErrors[l], b[i] = root.right[r], eb[i] = root.rightErrors[r];
+  const double* bs = b;
+  const double* ebs = eb;
+  if (count >= kChunk) {  // one left operand; the right ones in place
+    std::fill(a, a + kChunk, root.left[firstLeft]);
+    std::fill(ea, ea + kChunk, root.leftErrors[firstLeft]);
+    bs = root.right + (first & (count - 1));
+    ebs = root.rightErrors + (first & (count - 1));
+  } else {
+    for (int64_t i = 0; i < quarter; ++i) {
+      const int64_t l = firstLeft + (i >> root.countShift), r = i & (count - 1);
+      a[i] = root.left[l], ea[i] = root.leftErrors[l], b[i] = root.right[r], eb[i] = root.rightErrors[r];
+    }
   }
   const Doubles untrusted = Doubles{} + kUntrusted, zero = Doubles{}, half = zero + 0.5;
   const Doubles low = zero + accepted.low, high = zero + accepted.high;
@@ -141,8 +146,8 @@ template <typename Doubles>
       Doubles A, EA, B, EB, R;
       __builtin_memcpy(&A, a + i, sizeof A);
       __builtin_memcpy(&EA, ea + i, sizeof EA);
-      __builtin_memcpy(&B, b + i, sizeof B);
-      __builtin_memcpy(&EB, eb + i, sizeof EB);
+      __builtin_memcpy(&B, bs + i, sizeof B);
+      __builtin_memcpy(&EB, ebs + i, sizeof EB);
       __builtin_memcpy(&R, values + start + i, sizeof R);
       const Doubles absA = A < zero ? -A : A, absB = B < zero ? -B : B, absR = R < zero ? -R : R;
       Doubles bound = EA + EB;

@@ -25,6 +25,9 @@ struct RootStep {
   // the marks are of the values that may be exactly whole and in range.
   const double* leftErrors = nullptr;
   const double* rightErrors = nullptr;
+  // Whether the right child's values are all exact, each 64 of them where
+  // it has more, else all.
+  const uint8_t* exactRights = nullptr;
   int64_t count() const { return int64_t{1} << countShift; }
   // Where markAcceptedRows puts the value of operator row p in the values
   // of the block [begin, end): in row order, but for a right child of fewer
