@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <map>
@@ -440,6 +441,64 @@ class GroupingReducer final : public OrderingReducer {
     return static_cast<int64_t>(a) % static_cast<int64_t>(b) == 0 ? 0 : errorBound(op, a, 0, b, 0, value);
   }
 
+  // How far the root's values may be from their exact values, for each
+  // operator: from the largest magnitudes and error bounds of the operands
+  // that have a bound, as errorBound would give for the worst of them.
+  void prepareTolerances(const double* left, int64_t lefts, const double* right, int64_t rights) {
+    constexpr double kRounding = 0x1p-53 * (1 + 0x1p-50);
+    constexpr double kWiden = 1 + 0x1p-40;
+    untrustedLefts_.clear();
+    untrustedRights_.clear();
+    shakyDivisors_.clear();
+    double maxA = 0, maxEA = 0, maxB = 0, maxEB = 0, maxShare = 0, maxGap = 0, maxInverse = 0;
+    for (int64_t l = 0; l < lefts; ++l) {
+      const double a = std::fabs(left[l]), ea = leftErrors_[l];
+      if (!(ea < kUntrusted)) {
+        if (ea == ea) untrustedLefts_.push_back(l);  // a NaN divides by zero: never accepted
+        continue;
+      }
+      maxA = std::max(maxA, a), maxEA = std::max(maxEA, ea);
+    }
+    for (int64_t r = 0; r < rights; ++r) {
+      const double b = std::fabs(right[r]), eb = rightErrors_[r];
+      if (!(eb < kUntrusted)) {
+        if (eb == eb) untrustedRights_.push_back(r);
+        continue;
+      }
+      maxB = std::max(maxB, b), maxEB = std::max(maxEB, eb);
+      if (!(b > eb)) {
+        shakyDivisors_.push_back(r);
+        continue;
+      }
+      maxShare = std::max(maxShare, eb / (b * (b - eb)));
+      maxGap = std::max(maxGap, 1 / (b - eb));
+      maxInverse = std::max(maxInverse, 1 / b);
+    }
+    const double sum = (maxEA + maxEB + (maxA + maxB) * kRounding) * kWiden;
+    tolerances_[Add] = tolerances_[Subtract] = sum;
+    tolerances_[Multiply] = (maxA * maxEB + maxB * maxEA + maxEA * maxEB + maxA * maxB * kRounding) * kWiden;
+    tolerances_[Divide] = (maxA * maxShare + maxEA * maxGap + maxA * maxInverse * kRounding) * kWiden;
+  }
+
+  // Marks the rows of [begin, end) whose operands have no bound, or whose
+  // divisor's bound includes zero, for the exact judgement.
+  void markUntrustedRows(const RootStep& root, int64_t begin, int64_t end) {
+    auto mark = [&](int64_t p) {
+      if (p >= begin && p < end) marks_[static_cast<size_t>((p - begin) / 64)] |= uint64_t{1} << ((p - begin) % 64);
+    };
+    const int64_t count = root.count();
+    const int64_t lefts = context_.tables.operatorRows / (4 * count);
+    for (const int64_t l : untrustedLefts_) {
+      for (int64_t p = std::max(begin, l * 4 * count); p < std::min(end, (l + 1) * 4 * count); ++p) mark(p);
+    }
+    for (int64_t l = 0; l < lefts && !(untrustedRights_.empty() && shakyDivisors_.empty()); ++l) {
+      for (int64_t op = 0; op < 4; ++op) {
+        for (const int64_t r : untrustedRights_) mark((4 * l + op) * count + r);
+      }
+      for (const int64_t r : shakyDivisors_) mark((4 * l + Divide) * count + r);
+    }
+  }
+
   // With exact arithmetic, keeps of the marked rows of [begin, end) those
   // whose value is exactly a whole number in range, and puts that number
   // in their value's place.
@@ -466,7 +525,7 @@ class GroupingReducer final : public OrderingReducer {
                                      double value) {
     const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
     const auto op = static_cast<int32_t>((p >> root.countShift) & 3);
-    if (root.leftErrors[l] != 0 || root.rightErrors[r] != 0) {
+    if (leftErrors_[l] != 0 || rightErrors_[r] != 0) {
       const Grouping& tree = prepared.grouping();
       const GroupingNode& top = tree.steps.back();
       Fraction a{}, b{};
@@ -559,12 +618,11 @@ class GroupingReducer final : public OrderingReducer {
     RootStep root{nullptr, nullptr, 2 * top.rightGaps};
     if (exact_) {
       evaluateWithErrors(tree);
-      root.leftErrors = errorsOf(tree, top.left);
-      root.rightErrors = errorsOf(tree, top.right);
-      const int64_t count = root.count(), blocks = (count + 63) / 64;
-      exactRights_.assign(static_cast<size_t>(blocks), 1);
-      for (int64_t r = 0; r < count; ++r) exactRights_[static_cast<size_t>(r / 64)] &= root.rightErrors[r] == 0;
-      root.exactRights = exactRights_.data();
+      leftErrors_ = errorsOf(tree, top.left);
+      rightErrors_ = errorsOf(tree, top.right);
+      prepareTolerances(valuesOf(tree, top.left), int64_t{1} << (2 * top.leftGaps), valuesOf(tree, top.right),
+                        root.count());
+      root.tolerances = tolerances_;
     } else {
       evaluate(tree);
     }
@@ -577,7 +635,10 @@ class GroupingReducer final : public OrderingReducer {
       if (begin > 0 && context_.monitor.shouldStop()) return false;
       const int64_t end = std::min(rows, begin + kRowsPerPoll);
       markAcceptedRows(root, begin, end, accepted_, marks_.data(), rootValues_.data());
-      if (exact_) judgeExactly(root, prepared, begin, end);
+      if (exact_) {
+        markUntrustedRows(root, begin, end);
+        judgeExactly(root, prepared, begin, end);
+      }
       const size_t fresh =
           places ? newRows(begin, end, [&](int64_t p) { return SharedTexts::collectsNewText(places[p], collected); })
                  : newRows(begin, end, [&](int64_t p) { return isNewText(prepared, p); });
@@ -634,7 +695,16 @@ class GroupingReducer final : public OrderingReducer {
   std::vector<Fraction> fractions_;
   std::vector<Exactness> exactness_;
   std::vector<uint32_t> fractionStamps_;
-  std::vector<uint8_t> exactRights_;  // the root's, as RootStep::exactRights
+  // With exact arithmetic, of the grouping's root: its children's error
+  // bounds, each operator's tolerance, and the children's values without a
+  // bound (and the divisors whose bound includes zero), whose rows are
+  // judged exactly whatever their doubles.
+  const double* leftErrors_ = nullptr;
+  const double* rightErrors_ = nullptr;
+  double tolerances_[4] = {};
+  std::vector<int64_t> untrustedLefts_;
+  std::vector<int64_t> untrustedRights_;
+  std::vector<int64_t> shakyDivisors_;
   uint32_t stamp_ = 0;
   std::vector<double> buffer_;
   std::vector<uint64_t> marks_;

@@ -21,13 +21,10 @@ struct RootStep {
   const double* left;
   const double* right;
   int32_t countShift;
-  // With exact arithmetic, the children's error bounds (see exact.h), and
-  // the marks are of the values that may be exactly whole and in range.
-  const double* leftErrors = nullptr;
-  const double* rightErrors = nullptr;
-  // Whether the right child's values are all exact, each 64 of them where
-  // it has more, else all.
-  const uint8_t* exactRights = nullptr;
+  // With exact arithmetic, how far each operator's values may be from
+  // their exact values: the marks are then of the values that a whole
+  // number in range lies within that tolerance of.
+  const double* tolerances = nullptr;
   int64_t count() const { return int64_t{1} << countShift; }
   // Where markAcceptedRows puts the value of operator row p in the values
   // of the block [begin, end): in row order, but for a right child of fewer
