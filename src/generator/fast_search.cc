@@ -32,6 +32,10 @@
 namespace generator {
 namespace {
 
+// Products of two 64-bit numbers.
+__extension__ typedef __int128 Wide;
+// Adding and taking away 1.5 * 2^52 rounds a value in range to a whole number.
+constexpr double kRounder = 6755399441055744.0;
 // Operator rows between two stop polls inside one grouping.
 constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
 // Texts of one ordering remembered for the duplicate test (16 MB of
@@ -416,13 +420,26 @@ class GroupingReducer final : public OrderingReducer {
       const double* leftErrors = errorsOf(tree, node.left);
       const double* right = valuesOf(tree, node.right);
       const double* rightErrors = errorsOf(tree, node.right);
-      const int32_t countShift = 2 * node.rightGaps;
-      const int64_t rows = int64_t{1} << (2 * node.leftGaps + 2 + countShift);
+      const int64_t count = int64_t{1} << (2 * node.rightGaps);
+      const int64_t lefts = int64_t{1} << (2 * node.leftGaps);
       double* values = buffer_.data() + node.offset;
       double* errors = errors_.data() + node.offset;
-      for (int64_t row = 0; row < rows; ++row) {
-        const int64_t l = row >> (countShift + 2), op = (row >> countShift) & 3, r = row & ((1 << countShift) - 1);
-        errors[row] = stepError(op, left[l], leftErrors[l], right[r], rightErrors[r], values[row]);
+      for (int64_t l = 0; l < lefts; ++l) {
+        for (int64_t op = 0; op < 4; ++op, values += count, errors += count) {
+          if (op == Divide) {
+            for (int64_t r = 0; r < count; ++r) {
+              errors[r] = stepError(op, left[l], leftErrors[l], right[r], rightErrors[r], values[r]);
+            }
+            continue;
+          }
+          // Without branches, so that the loop uses vector units.
+          for (int64_t r = 0; r < count; ++r) {
+            const double bound = errorBound(op, left[l], leftErrors[l], right[r], rightErrors[r], values[r]);
+            const bool exact = leftErrors[l] == 0 && rightErrors[r] == 0 && std::fabs(values[r]) < 0x1p53;
+            errors[r] = exact ? 0 : bound;
+            values[r] = bound >= kUntrusted ? 0 : values[r];
+          }
+        }
       }
     }
   }
@@ -508,6 +525,12 @@ class GroupingReducer final : public OrderingReducer {
       for (uint64_t bits = word & candidateRows(begin / 64 + w); bits != 0; bits &= bits - 1) {
         const int64_t p = begin + 64 * w + std::countr_zero(bits);
         double& value = rootValues_[static_cast<size_t>(root.slotOf(p, begin, end))];
+        const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
+        if (leftErrors_[l] == 0 && rightErrors_[r] == 0 && ((p >> root.countShift) & 3) != Divide) {
+          // Sums, differences and products of exact whole numbers are exact.
+          if (!accepted_.accepts(value)) word &= ~(uint64_t{1} << (p - begin - 64 * w));
+          continue;
+        }
         const std::optional<double> exact = exactValueOf(root, prepared, p, value);
         if (exact) {
           value = *exact;
@@ -535,6 +558,11 @@ class GroupingReducer final : public OrderingReducer {
       std::optional<Fraction> result;
       if (left == Exactness::Known && right == Exactness::Known) {
         if (op == Divide && b.num == 0) return std::nullopt;
+        const std::optional<bool> near = isWholeNear(op, a, b, value, l, r);
+        if (near) {
+          if (!*near) return std::nullopt;
+          return (value + kRounder) - kRounder;
+        }
         result = combineFractions(op, a, b);
       }
       if (!result) {
@@ -553,6 +581,42 @@ class GroupingReducer final : public OrderingReducer {
     }
     if (!accepted_.accepts(value)) return std::nullopt;
     return value;
+  }
+
+  // Whether a op b is exactly the whole number nearest value, in range,
+  // where that number is the only one within the tolerance: told by
+  // cross-multiplying in 128 bits, without reducing a fraction. Nothing
+  // where the tolerance does not single it out or a product overflows.
+  std::optional<bool> isWholeNear(int64_t op, Fraction a, Fraction b, double value, int64_t l, int64_t r) const {
+    const double eb = rightErrors_[r];
+    const bool bounded = leftErrors_[l] < kUntrusted && eb < kUntrusted;
+    if (!bounded || !(tolerances_[op] < 0.5) || (op == Divide && !(std::fabs(rightValues_[r]) > eb))) {
+      return std::nullopt;
+    }
+    const double nearest = (value + kRounder) - kRounder;
+    if (!accepted_.accepts(nearest)) return false;
+    const auto k = static_cast<Wide>(nearest);
+    Wide lhs = 0, rhs = 0, x = 0, y = 0;
+    bool overflow = false;
+    switch (op) {
+      case Add:
+      case Subtract:  // p/q ± r/s = k  <=>  p s ± r q = k q s
+        overflow = __builtin_mul_overflow(static_cast<Wide>(a.num), b.den, &x) ||
+                   __builtin_mul_overflow(static_cast<Wide>(b.num), a.den, &y) ||
+                   (op == Add ? __builtin_add_overflow(x, y, &lhs) : __builtin_sub_overflow(x, y, &lhs)) ||
+                   __builtin_mul_overflow(static_cast<Wide>(a.den), b.den, &x) || __builtin_mul_overflow(k, x, &rhs);
+        break;
+      case Multiply:  // p/q × r/s = k  <=>  p r = k q s
+        overflow = __builtin_mul_overflow(static_cast<Wide>(a.num), b.num, &lhs) ||
+                   __builtin_mul_overflow(static_cast<Wide>(a.den), b.den, &x) || __builtin_mul_overflow(k, x, &rhs);
+        break;
+      default:  // p/q ÷ r/s = k  <=>  p s = k q r
+        overflow = __builtin_mul_overflow(static_cast<Wide>(a.num), b.den, &lhs) ||
+                   __builtin_mul_overflow(static_cast<Wide>(a.den), b.num, &x) || __builtin_mul_overflow(k, x, &rhs);
+        break;
+    }
+    if (overflow) return std::nullopt;
+    return lhs == rhs;
   }
 
   enum class Exactness : uint8_t { Known, DividesByZero, TooLarge };
@@ -620,6 +684,7 @@ class GroupingReducer final : public OrderingReducer {
       evaluateWithErrors(tree);
       leftErrors_ = errorsOf(tree, top.left);
       rightErrors_ = errorsOf(tree, top.right);
+      rightValues_ = valuesOf(tree, top.right);
       prepareTolerances(valuesOf(tree, top.left), int64_t{1} << (2 * top.leftGaps), valuesOf(tree, top.right),
                         root.count());
       root.tolerances = tolerances_;
@@ -701,6 +766,7 @@ class GroupingReducer final : public OrderingReducer {
   // judged exactly whatever their doubles.
   const double* leftErrors_ = nullptr;
   const double* rightErrors_ = nullptr;
+  const double* rightValues_ = nullptr;
   double tolerances_[4] = {};
   std::vector<int64_t> untrustedLefts_;
   std::vector<int64_t> untrustedRights_;
