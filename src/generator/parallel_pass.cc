@@ -17,9 +17,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Expressions a worker hands over at once, at most.
-constexpr size_t kBatch = 4096;
+constexpr size_t kBatch = 16384;
 // Expressions and marks a worker may have made and not yet handed on
-// (3 MB); past them it waits for its ordering's turn.
+// (3 MB and a chunk); past them it waits for its ordering's turn.
 constexpr size_t kMostHeldBack = size_t{1} << 17;
 // Chunks kept for reuse per worker: as many as it may hold back.
 constexpr size_t kSparePerWorker = kMostHeldBack / kBatch + 2;
@@ -70,6 +70,7 @@ class Shared {
   bool walkOver = false;
   std::deque<Slot> slots;  // from the earliest ordering not handed on
   uint64_t firstSlot = 0;
+  int32_t waitingForRoom = 0;  // workers that hold back too much
   std::exception_ptr failure;
   // Chunks handed on, kept for reuse so that their memory stays mapped.
   std::vector<Chunk> spare;
@@ -131,8 +132,13 @@ class WorkerRecorder final : public SearchMonitor, public Collector {
       shared_.spare.pop_back();
     }
     lastHandOver_ = Clock::now();
-    shared_.handedOver.notify_one();
-    shared_.drained.wait(lock, [&] { return heldBack <= kMostHeldBack || shared_.stop; });
+    // The calling thread waits only for the earliest ordering.
+    if (ordering_ == shared_.firstSlot) shared_.handedOver.notify_one();
+    if (heldBack > kMostHeldBack) {
+      ++shared_.waitingForRoom;
+      shared_.drained.wait(lock, [&] { return heldBack <= kMostHeldBack || shared_.stop; });
+      --shared_.waitingForRoom;
+    }
   }
 
   Shared& shared_;
@@ -227,7 +233,7 @@ class Delivery {
         chunks.swap(slot.chunks);
         finished = slot.finished;
         for (const Chunk& chunk : chunks) shared_.heldBackBy(slot.worker) -= chunk.size();
-        shared_.drained.notify_all();
+        if (shared_.waitingForRoom > 0) shared_.drained.notify_all();
         if (finished) {
           shared_.slots.pop_front();
           ++shared_.firstSlot;
@@ -258,7 +264,9 @@ class Delivery {
   void walkAhead() {
     std::vector<int32_t> values;
     const std::lock_guard<std::mutex> lock(shared_.mutex);
+    bool added = false;  // a task, or the end of the walk
     while (!shared_.walkOver && shared_.tasks.size() < ahead_) {
+      added = true;
       if (!walk_.next(values)) {
         shared_.walkOver = true;
         break;
@@ -267,7 +275,7 @@ class Delivery {
       shared_.tasks.push_back({walked_++, values});
       shared_.slots.emplace_back();
     }
-    shared_.taskReady.notify_all();
+    if (added) shared_.taskReady.notify_all();
   }
 
   // Keeps handed chunks' memory for the workers, a few per worker.
