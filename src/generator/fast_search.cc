@@ -32,6 +32,8 @@
 namespace generator {
 namespace {
 
+// The value and bound of a division by exactly zero.
+constexpr double kDividesByZero = std::numeric_limits<double>::quiet_NaN();
 // Products of two 64-bit numbers.
 __extension__ typedef __int128 Wide;
 // Adding and taking away 1.5 * 2^52 rounds a value in range to a whole number.
@@ -426,36 +428,27 @@ class GroupingReducer final : public OrderingReducer {
       double* errors = errors_.data() + node.offset;
       for (int64_t l = 0; l < lefts; ++l) {
         for (int64_t op = 0; op < 4; ++op, values += count, errors += count) {
-          if (op == Divide) {
-            for (int64_t r = 0; r < count; ++r) {
-              errors[r] = stepError(op, left[l], leftErrors[l], right[r], rightErrors[r], values[r]);
-            }
-            continue;
-          }
           // Without branches, so that the loop uses vector units.
           for (int64_t r = 0; r < count; ++r) {
-            const double bound = errorBound(op, left[l], leftErrors[l], right[r], rightErrors[r], values[r]);
-            const bool exact = leftErrors[l] == 0 && rightErrors[r] == 0 && std::fabs(values[r]) < 0x1p53;
-            errors[r] = exact ? 0 : bound;
-            values[r] = bound >= kUntrusted ? 0 : values[r];
+            const double a = left[l], b = right[r], value = values[r];
+            const double bound = errorBound(op, a, leftErrors[l], b, rightErrors[r], value);
+            const bool exactOperands = leftErrors[l] == 0 && rightErrors[r] == 0;
+            errors[r] = exactOperands && isExactWhole(op, a, b, value) ? 0 : bound;
+            values[r] = bound >= kUntrusted ? 0 : value;
+            if (op == Divide && exactOperands && b == 0) values[r] = errors[r] = kDividesByZero;
           }
         }
       }
     }
   }
 
-  // The error bound of a op b = value, which becomes NaN for a division by
-  // exactly zero and 0 where no bound holds.
-  static double stepError(int64_t op, double a, double ea, double b, double eb, double& value) {
-    constexpr double kExactLimit = 0x1p53;
-    if (ea != 0 || eb != 0) {
-      const double error = errorBound(op, a, ea, b, eb, value);
-      if (error >= kUntrusted) value = 0;
-      return error;
-    }
-    if (op != Divide) return (value < 0 ? -value : value) < kExactLimit ? 0 : errorBound(op, a, 0, b, 0, value);
-    if (b == 0) return value = std::numeric_limits<double>::quiet_NaN();
-    return static_cast<int64_t>(a) % static_cast<int64_t>(b) == 0 ? 0 : errorBound(op, a, 0, b, 0, value);
+  // Whether value = a op b of exact whole numbers is exact and whole: a
+  // sum, difference or product below 2^53 in magnitude, or a quotient q with
+  // q b = a, a product that doubles then compute exactly.
+  static bool isExactWhole(int64_t op, double a, double b, double value) {
+    const double magnitude = value < 0 ? -value : value;
+    if (op != Divide) return magnitude < 0x1p53;
+    return (value + kRounder) - kRounder == value && value * b == a && b != 0;
   }
 
   // How far the root's values may be from their exact values, for each
@@ -522,7 +515,8 @@ class GroupingReducer final : public OrderingReducer {
   void judgeExactly(const RootStep& root, const PreparedGrouping& prepared, int64_t begin, int64_t end) {
     for (int64_t w = 0; w < (end - begin + 63) / 64; ++w) {
       uint64_t& word = marks_[static_cast<size_t>(w)];
-      for (uint64_t bits = word & candidateRows(begin / 64 + w); bits != 0; bits &= bits - 1) {
+      for (uint64_t bits = word & candidateRows(begin / 64 + w) & ~settledRows(root, begin + 64 * w); bits != 0;
+           bits &= bits - 1) {
         const int64_t p = begin + 64 * w + std::countr_zero(bits);
         double& value = rootValues_[static_cast<size_t>(root.slotOf(p, begin, end))];
         const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
@@ -539,6 +533,17 @@ class GroupingReducer final : public OrderingReducer {
         }
       }
     }
+  }
+
+  // Of the 64 rows from `first`, those that the marks settle: sums,
+  // differences and products of exact whole numbers are exact, and where
+  // the tolerance is below 1 a marked one is a whole number in range. Only
+  // where a run of 64 rows shares its left value and operator; else none.
+  uint64_t settledRows(const RootStep& root, int64_t first) const {
+    const int64_t op = (first >> root.countShift) & 3;
+    if (root.countShift < 6 || op == Divide || !(tolerances_[op] < 1)) return 0;
+    if (leftErrors_[first >> (root.countShift + 2)] != 0) return 0;
+    return exactRights_[static_cast<size_t>((first & (root.count() - 1)) / 64)];
   }
 
   // The exact value of row p, if a whole number in range: from the
@@ -574,11 +579,7 @@ class GroupingReducer final : public OrderingReducer {
       if (result->den != 1 || result->num < accepted_.low || result->num > accepted_.high) return std::nullopt;
       return static_cast<double>(result->num);
     }
-    if (op == Divide) {
-      const auto a = static_cast<int64_t>(root.left[l]), b = static_cast<int64_t>(root.right[r]);
-      if (b == 0 || a % b != 0) return std::nullopt;
-      value = static_cast<double>(a / b);
-    }
+    if (op == Divide && !isExactWhole(op, root.left[l], root.right[r], value)) return std::nullopt;
     if (!accepted_.accepts(value)) return std::nullopt;
     return value;
   }
@@ -687,6 +688,10 @@ class GroupingReducer final : public OrderingReducer {
       rightValues_ = valuesOf(tree, top.right);
       prepareTolerances(valuesOf(tree, top.left), int64_t{1} << (2 * top.leftGaps), valuesOf(tree, top.right),
                         root.count());
+      exactRights_.assign(static_cast<size_t>((root.count() + 63) / 64), 0);
+      for (int64_t r = 0; r < root.count(); ++r) {
+        if (rightErrors_[r] == 0) exactRights_[static_cast<size_t>(r / 64)] |= uint64_t{1} << (r % 64);
+      }
       root.tolerances = tolerances_;
     } else {
       evaluate(tree);
@@ -768,6 +773,7 @@ class GroupingReducer final : public OrderingReducer {
   const double* rightErrors_ = nullptr;
   const double* rightValues_ = nullptr;
   double tolerances_[4] = {};
+  std::vector<uint64_t> exactRights_;  // the right values that are exact, 64 to a word
   std::vector<int64_t> untrustedLefts_;
   std::vector<int64_t> untrustedRights_;
   std::vector<int64_t> shakyDivisors_;
