@@ -282,10 +282,15 @@ int Terminal::readKey() {
   return static_cast<unsigned char>(unread_[unreadPos_++]);
 }
 
+// keyWaiting reads the clock once in so many calls, and polls the input
+// at most once a millisecond: a search asks very often, or, when it runs on
+// other threads, a few times a millisecond.
+constexpr unsigned kCallsPerClockRead = 4;
+
 bool Terminal::keyWaiting() {
   if (inputEnded_) return false;
   if (!recentKey_) {
-    if (++callsSincePoll_ < 16) return false;
+    if (++callsSincePoll_ < kCallsPerClockRead) return false;
     callsSincePoll_ = 0;
     auto now = std::chrono::steady_clock::now();
     if (now - lastPoll_ < std::chrono::milliseconds(1)) return false;

@@ -27,7 +27,7 @@ constexpr size_t kSparePerWorker = kMostHeldBack / kBatch + 2;
 // whose marks are shown as they are made.
 constexpr auto kMarkInterval = std::chrono::milliseconds(1);
 // How long the calling thread waits for events between stop polls.
-constexpr auto kPollInterval = std::chrono::milliseconds(2);
+constexpr auto kPollInterval = std::chrono::milliseconds(1);
 
 // A progress mark, made when so many of its chunk's expressions had been
 // collected.
