@@ -36,8 +36,6 @@ namespace {
 constexpr double kDividesByZero = std::numeric_limits<double>::quiet_NaN();
 // Products of two 64-bit numbers.
 __extension__ typedef __int128 Wide;
-// Adding and taking away 1.5 * 2^52 rounds a value in range to a whole number.
-constexpr double kRounder = 6755399441055744.0;
 // Operator rows between two stop polls inside one grouping.
 constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
 // Texts of one ordering remembered for the duplicate test (16 MB of
@@ -45,7 +43,7 @@ constexpr int64_t kRowsPerPoll = int64_t{1} << 14;
 constexpr size_t kRememberedTexts = size_t{1} << 19;
 // The most groupings times operator rows whose shared texts are tabled
 // (2 MB; 7 numbers need 540,672).
-constexpr int64_t kLargestTwinTable = int64_t{1} << 20;
+constexpr int64_t kLargestSharedTextTable = int64_t{1} << 20;
 
 // The parentheses of an expression, as one number. An enclosed part spans
 // at least two values and enclosed parts nest, so no value position begins
@@ -352,7 +350,7 @@ class GroupingReducer final : public OrderingReducer {
         if (static_cast<uint64_t>(p) & 0xAAAAAAAAAAAAAAAAULL) rowsWithMulDiv_.back() |= uint64_t{1} << (p % 64);
       }
     }
-    if (test == DuplicateTest::Tabled && groupingCount(n) * rows <= kLargestTwinTable) {
+    if (test == DuplicateTest::Tabled && groupingCount(n) * rows <= kLargestSharedTextTable) {
       shared_ = &sharedTextsOf(context.tables);
       collected_.resize(shared_->words());
     }
@@ -448,7 +446,7 @@ class GroupingReducer final : public OrderingReducer {
   static bool isExactWhole(int64_t op, double a, double b, double value) {
     const double magnitude = value < 0 ? -value : value;
     if (op != Divide) return magnitude < 0x1p53;
-    return (value + kRounder) - kRounder == value && value * b == a && b != 0;
+    return nearestWhole(value) == value && value * b == a && b != 0;
   }
 
   // How far the root's values may be from their exact values, for each
@@ -497,11 +495,12 @@ class GroupingReducer final : public OrderingReducer {
       if (p >= begin && p < end) marks_[static_cast<size_t>((p - begin) / 64)] |= uint64_t{1} << ((p - begin) % 64);
     };
     const int64_t count = root.count();
-    const int64_t lefts = context_.tables.operatorRows / (4 * count);
     for (const int64_t l : untrustedLefts_) {
       for (int64_t p = std::max(begin, l * 4 * count); p < std::min(end, (l + 1) * 4 * count); ++p) mark(p);
     }
-    for (int64_t l = 0; l < lefts && !(untrustedRights_.empty() && shakyDivisors_.empty()); ++l) {
+    if (untrustedRights_.empty() && shakyDivisors_.empty()) return;
+    // Only the left values whose rows meet the block.
+    for (int64_t l = begin / (4 * count); l <= (end - 1) / (4 * count); ++l) {
       for (int64_t op = 0; op < 4; ++op) {
         for (const int64_t r : untrustedRights_) mark((4 * l + op) * count + r);
       }
@@ -519,12 +518,6 @@ class GroupingReducer final : public OrderingReducer {
            bits &= bits - 1) {
         const int64_t p = begin + 64 * w + std::countr_zero(bits);
         double& value = rootValues_[static_cast<size_t>(root.slotOf(p, begin, end))];
-        const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
-        if (leftErrors_[l] == 0 && rightErrors_[r] == 0 && ((p >> root.countShift) & 3) != Divide) {
-          // Sums, differences and products of exact whole numbers are exact.
-          if (!accepted_.accepts(value)) word &= ~(uint64_t{1} << (p - begin - 64 * w));
-          continue;
-        }
         const std::optional<double> exact = exactValueOf(root, prepared, p, value);
         if (exact) {
           value = *exact;
@@ -547,41 +540,40 @@ class GroupingReducer final : public OrderingReducer {
   }
 
   // The exact value of row p, if a whole number in range: from the
-  // operands where they are exact whole numbers, else from their fractions,
-  // and in GMP's rationals where those do not fit 64 bits.
+  // operands where they are exact whole numbers, else from their fractions.
   std::optional<double> exactValueOf(const RootStep& root, const PreparedGrouping& prepared, int64_t p,
                                      double value) {
     const int64_t l = p >> (root.countShift + 2), r = p & (root.count() - 1);
     const auto op = static_cast<int32_t>((p >> root.countShift) & 3);
-    if (leftErrors_[l] != 0 || rightErrors_[r] != 0) {
-      const Grouping& tree = prepared.grouping();
-      const GroupingNode& top = tree.steps.back();
-      Fraction a{}, b{};
-      const Exactness left = bigRationalsOnly() ? Exactness::TooLarge : fractionOf(tree, top.left, l, a);
-      const Exactness right = left == Exactness::TooLarge ? left : fractionOf(tree, top.right, r, b);
-      if (left == Exactness::DividesByZero || right == Exactness::DividesByZero) return std::nullopt;
-      std::optional<Fraction> result;
-      if (left == Exactness::Known && right == Exactness::Known) {
-        if (op == Divide && b.num == 0) return std::nullopt;
-        const std::optional<bool> near = isWholeNear(op, a, b, value, l, r);
-        if (near) {
-          if (!*near) return std::nullopt;
-          return (value + kRounder) - kRounder;
-        }
-        result = combineFractions(op, a, b);
-      }
-      if (!result) {
-        const auto low = static_cast<int32_t>(accepted_.low), high = static_cast<int32_t>(accepted_.high);
-        const std::optional<int32_t> whole = exactWholeValue(tree, p, leafValues_.data(), low, high);
-        if (whole) return *whole;
-        return std::nullopt;
-      }
-      if (result->den != 1 || result->num < accepted_.low || result->num > accepted_.high) return std::nullopt;
-      return static_cast<double>(result->num);
-    }
+    if (leftErrors_[l] != 0 || rightErrors_[r] != 0) return valueFromFractions(prepared.grouping(), p, op, l, r, value);
+    // Sums, differences and products of exact whole numbers are exact.
     if (op == Divide && !isExactWhole(op, root.left[l], root.right[r], value)) return std::nullopt;
     if (!accepted_.accepts(value)) return std::nullopt;
     return value;
+  }
+
+  // The exact value of row p from its operands' fractions, where they fit
+  // 64 bits, else from GMP's rationals, if a whole number in range.
+  std::optional<double> valueFromFractions(const Grouping& tree, int64_t p, int32_t op, int64_t l, int64_t r,
+                                           double value) {
+    const GroupingNode& top = tree.steps.back();
+    Fraction a{}, b{};
+    const Exactness left = bigRationalsOnly() ? Exactness::TooLarge : fractionOf(tree, top.left, l, a);
+    const Exactness right = left == Exactness::TooLarge ? left : fractionOf(tree, top.right, r, b);
+    if (left == Exactness::DividesByZero || right == Exactness::DividesByZero) return std::nullopt;
+    if (left == Exactness::Known && right == Exactness::Known) {
+      if (op == Divide && b.num == 0) return std::nullopt;
+      if (const std::optional<bool> near = isWholeNear(op, a, b, value, l, r)) {
+        return *near ? std::optional<double>(nearestWhole(value)) : std::nullopt;
+      }
+      if (const std::optional<Fraction> result = combineFractions(op, a, b)) {
+        if (result->den != 1 || result->num < accepted_.low || result->num > accepted_.high) return std::nullopt;
+        return static_cast<double>(result->num);
+      }
+    }
+    const auto low = static_cast<int32_t>(accepted_.low), high = static_cast<int32_t>(accepted_.high);
+    const std::optional<int32_t> whole = exactWholeValue(tree, p, leafValues_.data(), low, high);
+    return whole ? std::optional<double>(*whole) : std::nullopt;
   }
 
   // Whether a op b is exactly the whole number nearest value, in range,
@@ -594,7 +586,7 @@ class GroupingReducer final : public OrderingReducer {
     if (!bounded || !(tolerances_[op] < 0.5) || (op == Divide && !(std::fabs(rightValues_[r]) > eb))) {
       return std::nullopt;
     }
-    const double nearest = (value + kRounder) - kRounder;
+    const double nearest = nearestWhole(value);
     if (!accepted_.accepts(nearest)) return false;
     const auto k = static_cast<Wide>(nearest);
     Wide lhs = 0, rhs = 0, x = 0, y = 0;

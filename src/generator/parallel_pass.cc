@@ -108,10 +108,7 @@ class WorkerRecorder final : public SearchMonitor, public Collector {
   bool shouldStop() override { return shared_.stop.load(std::memory_order_relaxed); }
 
   void beginPass(std::shared_ptr<const ExpressionRenderer>) override {}
-  void collect(const CollectedExpression& expression) override {
-    chunk_.expressions.push_back(expression);
-    if (chunk_.expressions.size() >= kBatch) handOver(false);
-  }
+  void collect(const CollectedExpression& expression) override { collectAll({&expression, 1}); }
   void collectAll(std::span<const CollectedExpression> expressions) override {
     chunk_.expressions.insert(chunk_.expressions.end(), expressions.begin(), expressions.end());
     if (chunk_.expressions.size() >= kBatch) handOver(false);

@@ -14,8 +14,6 @@ namespace {
 
 // Rows marked at a time: one word of marks.
 constexpr int64_t kChunk = 64;
-// Adding and taking away 1.5 * 2^52 rounds a value in range to a whole number.
-constexpr double kRounder = 6755399441055744.0;
 
 // The values of operator rows [first, first + length) of the root, where
 // first is a multiple of 64 and length at most 64, in row order; for a
@@ -97,7 +95,7 @@ uint64_t inRowOrderPortable(uint64_t marks, const RootStep& root, int64_t length
 
 // Whether a whole number in range lies within the tolerance of value.
 inline bool nearlyAccepted(const AcceptedValues& accepted, double value, double tolerance) {
-  const double offWhole = value - ((value + kRounder) - kRounder);
+  const double offWhole = value - nearestWhole(value);
   return (offWhole < 0 ? -offWhole : offWhole) <= tolerance && value + tolerance >= accepted.low &&
          value - tolerance <= accepted.high;
 }
@@ -124,14 +122,14 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
                                            const AcceptedValues& accepted, uint64_t* words, double* block) {
   const __m256d low = _mm256_set1_pd(accepted.low);
   const __m256d high = _mm256_set1_pd(accepted.high);
-  const __m256d rounder = _mm256_set1_pd(kRounder);
+  const __m256d rounder = _mm256_set1_pd(kWholeRounder);
   const uint64_t firstRows = firstOperatorRows(root, std::min(kChunk, end - begin));
   for (int64_t first = begin; first < end; first += kChunk) {
     const int64_t length = std::min(kChunk, end - first);
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    alignas(64) double tolerances[kChunk] = {};
+    alignas(64) double tolerances[kChunk];  // filled with exact arithmetic only
     if (root.tolerances != nullptr) fillTolerances(root, first, length, tolerances);
     for (int64_t i = 0; i < length; i += 4) {
       const __m256d x = _mm256_loadu_pd(values + i);
@@ -157,14 +155,14 @@ void markPortable(const RootStep& root, int64_t begin, int64_t end, const Accept
                                                 const AcceptedValues& accepted, uint64_t* words, double* block) {
   const __m512d low = _mm512_set1_pd(accepted.low);
   const __m512d high = _mm512_set1_pd(accepted.high);
-  const __m512d rounder = _mm512_set1_pd(kRounder);
+  const __m512d rounder = _mm512_set1_pd(kWholeRounder);
   const uint64_t firstRows = firstOperatorRows(root, std::min(kChunk, end - begin));
   for (int64_t first = begin; first < end; first += kChunk) {
     const int64_t length = std::min(kChunk, end - first);
     double* values = block + (first - begin);
     fillValues(root, first, length, values);
     uint64_t bits = 0;
-    alignas(64) double tolerances[kChunk] = {};
+    alignas(64) double tolerances[kChunk];  // filled with exact arithmetic only
     if (root.tolerances != nullptr) fillTolerances(root, first, length, tolerances);
     for (int64_t i = 0; i < length; i += 8) {
       const __m512d x = _mm512_loadu_pd(values + i);

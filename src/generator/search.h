@@ -47,18 +47,19 @@ struct SearchContext {
 
 enum class SearchEnd { Completed, Stopped };
 
+// Adding and taking away 1.5 * 2^52 rounds any value below 2^51 in
+// magnitude to the nearest whole number, without branches.
+inline constexpr double kWholeRounder = 6755399441055744.0;
+inline double nearestWhole(double value) { return (value + kWholeRounder) - kWholeRounder; }
+
 // The final values a pass accepts: whole numbers within the settings'
 // range. NaN and the infinities fail the range test.
 struct AcceptedValues {
   explicit AcceptedValues(const Settings& settings)
       : low(settings.allowNegative ? -static_cast<double>(settings.maxAbsValue) : 0.0),
         high(settings.maxAbsValue) {}
-  bool accepts(double value) const {
-    // Adding and taking away 1.5 * 2^52 rounds any value within range to a
-    // whole number; without branches, as the search tests millions of values.
-    constexpr double kRounder = 6755399441055744.0;
-    return (value >= low) & (value <= high) & ((value + kRounder) - kRounder == value);
-  }
+  // Without branches, as the search tests millions of values.
+  bool accepts(double value) const { return (value >= low) & (value <= high) & (nearestWhole(value) == value); }
   double low;
   double high;
 };
